@@ -1,0 +1,96 @@
+/*
+ * Korvane launcher: asks for game mode, video and sound, then starts
+ * the game through the command processor with the matching switches.
+ */
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+/* Returned when no number in range could be read; no typed number gives it. */
+static const int noSelection = INT_MAX;
+
+static int useBot;
+static int windowed;
+static int noSound;
+
+/*
+ * Reads one decimal integer the way "%d" does, but defined for every input:
+ * a number outside the 32-bit range is consumed whole and, like a missing
+ * number, gives noSelection.  The character that ends the read stays unread.
+ */
+static int UserInput()
+{
+	long long number = 0;
+	int c, negative = 0, digits = 0;
+
+	/* Out before the read waits, and so before the game writes too. */
+	printf("\nSelection: ");
+	fflush(stdout);
+
+	while ((c = getchar()) != EOF && isspace(c))
+		;
+	if (c == '+' || c == '-') {
+		negative = c == '-';
+		c = getchar();
+	}
+	for (; c != EOF && isdigit(c); c = getchar(), digits++)
+		if (number <= INT_MAX)	/* beyond that it only has to stay out of range */
+			number = number * 10 + (c - '0');
+	if (c != EOF)
+		ungetc(c, stdin);
+
+	if (negative)
+		number = -number;
+	if (digits == 0 || number > INT_MAX || number - 1 < INT_MIN)
+		return noSelection;
+	return (int)(number - 1);
+}
+
+static void ShowMenu(int menu)
+{
+	const char *text;
+	int *flag;
+
+	switch (menu) {
+	case 0:
+		text = "GAME MODE\n1. Player vs. Player\n2. Player vs. Bot\n";
+		flag = &useBot;
+		break;
+	case 1:
+		text = "VIDEO SETTINGS\n1. Fullscreen\n2. Windowed\n";
+		flag = &windowed;
+		break;
+	case 2:
+		text = "SOUND SETTINGS\n1. Use sound\n2. Disable sound\n";
+		flag = &noSound;
+		break;
+	default:
+		return;
+	}
+
+	printf("%s", text);
+	int selection = UserInput();
+	if (selection == 0 || selection == 1)
+		*flag = selection;
+	if (menu < 2)
+		ShowMenu(menu + 1);
+}
+
+int main()
+{
+	char command[256];
+
+	printf("================\nKorvane Launcher\n================\n");
+	ShowMenu(0);
+
+	snprintf(command, sizeof command, "Korvane.exe %s%s%s",
+	    useBot ? "-usebot " : "", windowed ? "-windowed " : "",
+	    noSound ? "-nosound " : "");
+
+	/* A missing or failing game is reported by the command processor itself. */
+	int status = system(command);
+	(void)status;
+	return 0;
+}
