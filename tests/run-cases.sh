@@ -33,6 +33,14 @@ launch() {	# DIR INPUT LAUNCHER... [ARG...]
 	printf '%b' "$input" |
 	    (cd "$dir" && PATH="$dir:$PATH" "$@") >"$tmp/out" 2>"$tmp/err"
 	status=$?
+	if [ "${KORVANE_EOL-}" = crlf ]; then
+		# Every line feed must come with its carriage return, and only then.
+		crs=$(tr -cd '\r' <"$tmp/out" | wc -c)
+		lfs=$(tr -cd '\n' <"$tmp/out" | wc -c)
+		sed 's/\r$//' "$tmp/out" >"$tmp/lf"
+		[ "$crs" -eq "$lfs" ] || echo "(not every line ends in CR LF)" >>"$tmp/lf"
+		mv "$tmp/lf" "$tmp/out"
+	fi
 }
 
 verdict() {	# NAME OK

@@ -1,0 +1,14 @@
+# Cross build for 64-bit Windows with mingw-w64; the tests run under wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+find_program(KORVANE_WINE NAMES wine64 wine PATHS /usr/lib/wine)
+if(KORVANE_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVANE_WINE})
+endif()
