@@ -27,7 +27,7 @@ static int UserInput()
 
 	/* Out before the read waits, and so before the game writes too. */
 	printf("\nSelection: ");
-	fflush(stdout);
+	(void)fflush(stdout);
 
 	while ((c = getchar()) != EOF && isspace(c))
 		;
@@ -39,7 +39,7 @@ static int UserInput()
 		if (number <= INT_MAX)	/* beyond that it only has to stay out of range */
 			number = number * 10 + (c - '0');
 	if (c != EOF)
-		ungetc(c, stdin);
+		(void)ungetc(c, stdin);
 
 	if (negative)
 		number = -number;
@@ -85,12 +85,15 @@ int main()
 	printf("================\nKorvane Launcher\n================\n");
 	ShowMenu(0);
 
-	snprintf(command, sizeof command, "Korvane.exe %s%s%s",
+	(void)snprintf(command, sizeof command, "Korvane.exe %s%s%s",
 	    useBot ? "-usebot " : "", windowed ? "-windowed " : "",
 	    noSound ? "-nosound " : "");
 
-	/* A missing or failing game is reported by the command processor itself. */
-	int status = system(command);
+	/*
+	 * Starting the game through the command processor is the launcher's
+	 * purpose; a missing or failing game is reported by that processor.
+	 */
+	int status = system(command);	/* NOLINT(cert-env33-c) */
 	(void)status;
 	return 0;
 }
