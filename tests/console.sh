@@ -20,7 +20,7 @@ wait_for() {	# PATTERN COUNT: until the screen shows PATTERN on COUNT lines
 	until [ "$(tmux capture-pane -p | grep -c "$1")" -ge "$2" ]; do
 		tries=$((tries + 1))
 		if [ "$tries" -gt 100 ]; then
-			echo "FAIL: no \"$1\" on the screen for the ${2}th time:"
+			echo "FAIL: after 10 s, fewer than $2 lines match \"$1\":"
 			tmux capture-pane -p
 			exit 1
 		fi

@@ -71,6 +71,30 @@ if [ "$mode" = dialogue ]; then
 	    "Korvane: Player vs. Player, fullscreen, sound on$cr" >"$tmp/want"
 	check "the launcher's own arguments are ignored"
 
+	# Each prompt must be out, here into a file, before its answer is read.
+	mkfifo "$tmp/answers"
+	(cd "$gamedir" && PATH="$gamedir:$PATH" "$@") \
+	    <"$tmp/answers" >"$tmp/out" 2>"$tmp/err" &
+	exec 3>"$tmp/answers"
+	late=""
+	for prompt in 1 2 3; do
+		tries=0
+		until [ "$(grep -c 'Selection: ' "$tmp/out")" -ge "$prompt" ]; do
+			tries=$((tries + 1))
+			[ "$tries" -le 50 ] || { late="$late $prompt"; break; }
+			sleep 0.1
+		done
+		printf '2\n' >&3
+	done
+	exec 3>&-
+	wait $!
+	status=$?
+	[ -z "$late" ] || echo "(prompts$late not out before their reads)" >>"$tmp/out"
+	printf '%s%s\n' "$dialogue" \
+	    "Korvane -usebot -windowed -nosound: Player vs. Bot, windowed, sound off$cr" \
+	    >"$tmp/want"
+	check "each prompt is out before its answer is read"
+
 	mkdir "$tmp/nogame"
 	launch "$tmp/nogame" '2\n2\n2\n' "$@"
 	printf '%s' "$dialogue" >"$tmp/want"
