@@ -45,13 +45,10 @@ check() {	# NAME: passes when $tmp/out is $tmp/want and the status 0
 	sed 's/^/    error output: /' "$tmp/err"
 }
 
-trim() {
-	printf '%s' "$1" | sed 's/^[[:space:]]*//; s/[[:space:]]*$//'
-}
-
+# The table's fields without the blanks that line them up, and no comments.
+sed -e '/^[[:space:]]*#/d' -e 's/^[[:space:]]*//; s/[[:space:]]*$//' \
+    -e 's/[[:space:]]*|[[:space:]]*/|/g' "$table" >"$tmp/table"
 while IFS='|' read -r input line command; do
-	input=$(trim "$input") line=$(trim "$line") command=$(trim "$command")
-	case $input in '#'*) continue ;; esac
 	if [ "$mode" = dialogue ] && [ -n "$line" ]; then
 		launch "$gamedir" "$input" "$@"
 		printf '%s%s\n' "$dialogue" "$line$cr" >"$tmp/want"
@@ -63,7 +60,7 @@ while IFS='|' read -r input line command; do
 		printf '%s\n' "$command" >"$tmp/want"
 		check "$input"
 	fi
-done <"$table"
+done <"$tmp/table"
 
 if [ "$mode" = dialogue ]; then
 	launch "$gamedir" '1\n1\n1\n' "$@" -usebot -windowed -nosound
