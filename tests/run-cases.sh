@@ -24,13 +24,18 @@ cr=""
 # The whole dialogue, up to the last prompt: the golden run less the game's line.
 dialogue=$(sed -e '$ s/\(Selection: \).*/\1/' -e "\$!s/\$/$cr/" "$golden")
 
-# Runs the launcher in DIR, INPUT on its standard input.  The game is found
-# as a player's command processor finds it: on PATH, or in the current folder.
-launch() {	# DIR INPUT LAUNCHER... [ARG...]
+# Starts the launcher in DIR, its output into $tmp.  The game is found as a
+# player's command processor finds it: on PATH, or in the current folder.
+start() {	# DIR LAUNCHER... [ARG...]
+	dir=$1
+	shift
+	(cd "$dir" && PATH="$dir:$PATH" "$@") >"$tmp/out" 2>"$tmp/err"
+}
+
+launch() {	# DIR INPUT LAUNCHER... [ARG...]: runs it with INPUT typed
 	dir=$1 input=$2
 	shift 2
-	printf '%b' "$input" |
-	    (cd "$dir" && PATH="$dir:$PATH" "$@") >"$tmp/out" 2>"$tmp/err"
+	printf '%b' "$input" | start "$dir" "$@"
 	status=$?
 }
 
@@ -70,8 +75,7 @@ if [ "$mode" = dialogue ]; then
 
 	# Each prompt must be out, here into a file, before its answer is read.
 	mkfifo "$tmp/answers"
-	(cd "$gamedir" && PATH="$gamedir:$PATH" "$@") \
-	    <"$tmp/answers" >"$tmp/out" 2>"$tmp/err" &
+	start "$gamedir" "$@" <"$tmp/answers" &
 	exec 3>"$tmp/answers"
 	late=""
 	for prompt in 1 2 3; do
