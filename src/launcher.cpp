@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,9 +24,9 @@ static int noSound;
 static int UserInput()
 {
 	long long number = 0;
-	int c, negative = 0, digits = 0;
+	int c, negative = 0, digit = 0;
 
-	/* Out before the read waits, and so before the game writes too. */
+	/* A pipe or a file buffers the prompt: it must show before the read waits. */
 	printf("\nSelection: ");
 	(void)fflush(stdout);
 
@@ -35,15 +36,17 @@ static int UserInput()
 		negative = c == '-';
 		c = getchar();
 	}
-	for (; c != EOF && isdigit(c); c = getchar(), digits++)
+	for (; c != EOF && isdigit(c); c = getchar()) {
+		digit = 1;
 		if (number <= INT_MAX)	/* beyond that it only has to stay out of range */
 			number = number * 10 + (c - '0');
+	}
 	if (c != EOF)
 		(void)ungetc(c, stdin);
 
 	if (negative)
 		number = -number;
-	if (digits == 0 || number > INT_MAX || number - 1 < INT_MIN)
+	if (!digit || number > INT_MAX || number - 1 < INT_MIN)
 		return noSelection;
 	return (int)(number - 1);
 }
@@ -82,6 +85,10 @@ int main()
 {
 	char command[256];
 
+#ifdef SIGPIPE
+	/* A reader of our output that goes away must not keep the game from starting. */
+	(void)signal(SIGPIPE, SIG_IGN);
+#endif
 	printf("================\nKorvane Launcher\n================\n");
 	ShowMenu(0);
 
@@ -93,7 +100,9 @@ int main()
 	 * Starting the game through the command processor is the launcher's
 	 * purpose; a missing or failing game is reported by that processor.
 	 */
-	int status = system(command);	/* NOLINT(cert-env33-c) */
-	(void)status;
+#ifdef SIGPIPE
+	(void)signal(SIGPIPE, SIG_DFL);	/* the game starts as any program does */
+#endif
+	(void)system(command);	/* NOLINT(cert-env33-c) */
 	return 0;
 }
