@@ -96,13 +96,13 @@ int main()
 	    useBot ? "-usebot " : "", windowed ? "-windowed " : "",
 	    noSound ? "-nosound " : "");
 
+#ifdef SIGPIPE
+	(void)signal(SIGPIPE, SIG_DFL);	/* the game starts as any program does */
+#endif
 	/*
 	 * Starting the game through the command processor is the launcher's
 	 * purpose; a missing or failing game is reported by that processor.
 	 */
-#ifdef SIGPIPE
-	(void)signal(SIGPIPE, SIG_DFL);	/* the game starts as any program does */
-#endif
 	(void)system(command);	/* NOLINT(cert-env33-c) */
 	return 0;
 }
