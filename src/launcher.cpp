@@ -87,7 +87,9 @@ int main()
 
 #ifdef SIGPIPE
 	/* A reader of our output that goes away must not keep the game from starting. */
-	(void)signal(SIGPIPE, SIG_IGN);
+	void (*onPipe)(int) = signal(SIGPIPE, SIG_IGN);
+	if (onPipe == SIG_ERR)
+		onPipe = SIG_DFL;
 #endif
 	printf("================\nKorvane Launcher\n================\n");
 	ShowMenu(0);
@@ -97,7 +99,7 @@ int main()
 	    noSound ? "-nosound " : "");
 
 #ifdef SIGPIPE
-	(void)signal(SIGPIPE, SIG_DFL);	/* the game starts as any program does */
+	(void)signal(SIGPIPE, onPipe);	/* the game gets it as we were given it */
 #endif
 	/*
 	 * Starting the game through the command processor is the launcher's
