@@ -26,17 +26,18 @@ gamedir=$1; shift
 if [ $# -gt 1 ]; then emulator=$1; fi
 tmp=$(mktemp -d) || exit 1
 trap 'rm -rf "$tmp"' EXIT
-ulimit -f 100000	# a launcher that writes without end fails, not the disk
 sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
 
 # Runs the launcher where the game is found as a player's command processor
 # finds it: on PATH, or in the current folder.  Its output and error output go
 # where the caller sends the standard output, which is the file out but where
 # the reader goes away.  To out go too a non-zero exit status and, traced,
-# the commands and the deaths by signal that strace saw.
+# the commands and the deaths by signal that strace saw.  A launcher that
+# writes without end is stopped by the size limit, before the disk fills.
 launch() {	# LAUNCHER... [ARG...]
 	if [ -n "$trace" ]; then set -- strace -f -qq -e execve -s 300 -o "$tmp/trace" "$@"; fi
-	(cd "$gamedir" && PATH="$gamedir:$PATH" "$@") 2>&1 || echo "exit status $?" >>"$tmp/out"
+	(ulimit -f 100000; cd "$gamedir" && PATH="$gamedir:$PATH" "$@") 2>&1 ||
+	    echo "exit status $?" >>"$tmp/out"
 	# execve("/bin/sh", ["sh", "-c", "Korvane.exe "], ...) gives: command "Korvane.exe "
 	if [ -n "$trace" ]; then sed -n -e 's/.*"sh", "-c", \(.*\)\], .*/command \1/p' \
 	    -e '/+++ killed by /{ s/.*+++ //; s/ +++//; p; }' "$tmp/trace" >>"$tmp/out"; fi
