@@ -29,11 +29,11 @@ trap 'rm -rf "$tmp"' EXIT
 sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
 
 # Runs the launcher where the game is found as a player's command processor
-# finds it: on PATH, or in the current folder.  Its output and error output go
-# where the caller sends the standard output, which is the file out but where
-# the reader goes away.  To out go too a non-zero exit status and, traced,
-# the commands and the deaths by signal that strace saw.  A launcher that
-# writes without end is stopped by the size limit, before the disk fills.
+# finds it: on PATH, or in the current folder.  Both its outputs go to the
+# caller's standard output: the file out, but where the reader goes away.
+# Left in out for check after them: a non-zero exit status and, traced, each
+# command and each death by a signal that strace saw.  A launcher that writes
+# without end is stopped by the size limit before the disk fills.
 launch() {	# LAUNCHER... [ARG...]
 	if [ -n "$trace" ]; then set -- strace -f -qq -e execve -s 300 -o "$tmp/trace" "$@"; fi
 	(ulimit -f 100000; cd "$gamedir" && PATH="$gamedir:$PATH" "$@") 2>&1 ||
