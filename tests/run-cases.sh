@@ -102,8 +102,8 @@ done
 # No game: after the dialogue, only what the command processor itself writes
 # when started for the same command (under the launcher's emulator, if any).
 gamedir=$tmp
-{ cat "$tmp/dialogue"
-  launch $emulator $shell "Korvane.exe -usebot -windowed -nosound "; } >"$tmp/own"
+(cat "$tmp/dialogue"; cd "$tmp" &&
+    $emulator $shell "Korvane.exe -usebot -windowed -nosound " 2>&1) >"$tmp/own"
 printf '2\n2\n2\n' | launch "$@" >"$tmp/out"
 check "no game to start" "$all" "$tmp/own"
 
