@@ -12,6 +12,8 @@
 /* Returned when no number in range could be read; no typed number gives it. */
 static const int noSelection = INT_MAX;
 
+typedef void (*Handler)(int);
+
 static int useBot;
 static int windowed;
 static int noSound;
@@ -51,6 +53,16 @@ static int UserInput()
 	return (int)(number - 1);
 }
 
+#if defined(SIGPIPE) || defined(SIGXFSZ)
+/* Ignores a signal during the dialogue; returns how it came, for the game. */
+static Handler Ignore(int sig)
+{
+	Handler given = signal(sig, SIG_IGN);
+
+	return given == SIG_ERR ? SIG_DFL : given;
+}
+#endif
+
 static void ShowMenu(int menu)
 {
 	const char *text;
@@ -85,11 +97,15 @@ int main()
 {
 	char command[256];
 
+	/*
+	 * Output that cannot be written, its reader gone or a log file past its
+	 * size limit, must not keep the game from starting.
+	 */
 #ifdef SIGPIPE
-	/* A reader of our output that goes away must not keep the game from starting. */
-	void (*onPipe)(int) = signal(SIGPIPE, SIG_IGN);
-	if (onPipe == SIG_ERR)
-		onPipe = SIG_DFL;
+	Handler onPipe = Ignore(SIGPIPE);
+#endif
+#ifdef SIGXFSZ
+	Handler onSize = Ignore(SIGXFSZ);
 #endif
 	printf("================\nKorvane Launcher\n================\n");
 	ShowMenu(0);
@@ -98,8 +114,12 @@ int main()
 	    useBot ? "-usebot " : "", windowed ? "-windowed " : "",
 	    noSound ? "-nosound " : "");
 
+	/* The game gets them as we were given them. */
 #ifdef SIGPIPE
-	(void)signal(SIGPIPE, onPipe);	/* the game gets it as we were given it */
+	(void)signal(SIGPIPE, onPipe);
+#endif
+#ifdef SIGXFSZ
+	(void)signal(SIGXFSZ, onSize);
 #endif
 	/*
 	 * Starting the game through the command processor is the launcher's
