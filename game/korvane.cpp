@@ -1,7 +1,8 @@
 /*
  * Stand-in for the Korvane game, which is not part of this project: it
  * tells in one line what it was started with, so a run of the launcher
- * can be followed through to the game and checked.
+ * can be followed through to the game and checked.  Then it runs until
+ * its player leaves it with Enter, or until the end of its input.
  */
 
 #include <cstdio>
@@ -35,5 +36,10 @@ int main(int argc, char *argv[])
 		if (!Setting(argv[i]))
 			printf("; unknown switch %s", argv[i]);
 	printf("\n");
+	(void)fflush(stdout);
+
+	int c;
+	while ((c = getchar()) != EOF && c != '\n')
+		;
 	return 0;
 }
