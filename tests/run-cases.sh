@@ -6,13 +6,14 @@
 # command processor and each death by a signal, and then once for each line
 # of terminal.txt, at a terminal.
 #
-# usage: run-cases.sh [-t] GAMEDIR [EMULATOR] LAUNCHER
-#   e.g. sh tests/run-cases.sh build/bin build/bin/korvane-launcher
-# GAMEDIR holds the stand-in game.  -t exits 77, for skipped, where strace
-# cannot see the command processor or util-linux's script cannot make a
-# terminal.  KORVANE_WINDOWS=1: Windows line ends, cmd for command processor.
+# usage: run-cases.sh [-t] BINDIR [EMULATOR]
+#   e.g. sh tests/run-cases.sh build/bin
+# BINDIR holds the launcher and the stand-in game.  -t exits 77, for skipped,
+# where strace cannot see the command processor or util-linux's script cannot
+# make a terminal.  KORVANE_WINDOWS=1: Windows executables and line ends, and
+# cmd for the command processor.
 
-here=$(dirname "$0") trace="" tty="" cr="" shell="sh -c" emulator="" runs=0 failed=0
+here=$(dirname "$0") trace="" tty="" cr="" shell="sh -c" runs=0 failed=0
 set -f
 case $1 in -t) trace=1; shift ;; esac
 if [ -n "${KORVANE_WINDOWS-}" ]; then cr=$(printf '\r') shell="cmd /c"; fi
@@ -20,10 +21,9 @@ if [ -n "$trace" ] && ! { [ -z "$cr" ] && strace -o /dev/null true && script -qe
 	echo "no strace that sees the command processor, or no terminal: commands and terminal runs not checked"
 	exit 77
 fi
-# Every run starts in the game's folder, so relative paths are made absolute.
-gamedir=$(cd "$1" && pwd) launcher=$2
-if [ $# -gt 2 ]; then emulator=$2 launcher=$3; fi
-case $launcher in /*) ;; *) launcher=$PWD/$launcher ;; esac
+# Every run starts in the game's folder, so the path is made absolute.
+gamedir=$(cd "$1" && pwd) emulator=${2-}
+launcher=$gamedir/korvane-launcher${cr:+.exe}
 tmp=$(mktemp -d) || exit 1
 trap 'rm -rf "$tmp"' EXIT
 sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
@@ -33,25 +33,27 @@ sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
 # tty is set.  Its output goes to the caller's standard output: the file out,
 # but where the reader goes away.  Left in out for check after it: a non-zero
 # exit status, the error output, line by line and, traced, each command and
-# each death by a signal that strace saw.  A launcher that writes without end
-# is stopped by the size limit before the disk fills.
+# each death by a signal that strace saw; then done.  A launcher that writes
+# without end is stopped by the size limit, one that hangs after 20 s (exit
+# status 124).
 launch() {	# [ARG...]
 	set -- $emulator "$launcher" "$@"
 	if [ -n "$trace" ]; then set -- strace -f -qq -e execve -s 300 -o "$tmp/trace" "$@"; fi
 	if [ -n "$tty" ]; then set -- script -qec \
 	    "stty -echo; exec $(printf "'%s' " "$@") 2>'$tmp/err'" /dev/null; fi
-	(ulimit -f 100000; cd "$gamedir" && PATH="$gamedir:$PATH" "$@") 2>"$tmp/err" ||
+	(ulimit -f 2000; cd "$gamedir" && PATH="$gamedir:$PATH" timeout 20 "$@") 2>"$tmp/err" ||
 	    echo "exit status $?$cr" >>"$tmp/out"
 	sed 's/^/error output: /' "$tmp/err" >>"$tmp/out"
 	# execve("/bin/sh", ["sh", "-c", "Korvane.exe "], ...) gives: command "Korvane.exe "
 	# The command processor may die of the game's signal too: one line for both.
 	if [ -n "$trace" ]; then sed -n -e 's/.*"sh", "-c", \(.*\)\], .*/command \1/p' \
 	    -e '/+++ killed by /{ s/.*+++ //; s/ +++//; p; }' "$tmp/trace" | uniq >>"$tmp/out"; fi
+	: >"$tmp/done"
 }
 
 # Passes when out holds OUTPUT (a file), by default the dialogue and then
-# LAST, the game's line, and, traced, the one command whose game writes that
-# line, if any, then DEATH.  Empties out for the next run.
+# LAST, the game's line, and, traced, the one command whose game
+# writes that line, if any, then DEATH.  Clears out for the next run.
 check() {	# NAME LAST [OUTPUT [DEATH]]
 	{ cat "${3:-$tmp/dialogue}"
 	  if [ -z "${3-}" ]; then printf '%s\n' "$2$cr"; fi
@@ -60,23 +62,24 @@ check() {	# NAME LAST [OUTPUT [DEATH]]
 	    -e 's/^Korvane/command "Korvane.exe/' -e '/^command/s/:.*/ "/'; fi
 	} >"$tmp/want"
 	runs=$((runs + 1))
-	if ! diff "$tmp/want" "$tmp/out" >"$tmp/diff"; then
+	if ! diff -u --label "FAIL: $1" --label "" "$tmp/want" "$tmp/out" >"$tmp/diff"; then
 		failed=$((failed + 1))
-		printf 'FAIL: %s\n' "$1"
-		sed -e 's/^/    /' -e 20q "$tmp/diff"
+		sed 30q "$tmp/diff"
 	fi
-	: >"$tmp/out"
+	rm -f "$tmp/out" "$tmp/done"
 }
 
 # Types the KEYS one after another: the n-th once out holds n prompts and
-# game lines (each has one ": "), or once 5 s have gone by.
+# game lines (each has one ": "), or once 5 s have gone by.  At a terminal,
+# where the end of input is a key, the keys are there until the run is done.
 keys() {	# KEYS...
 	n=0 tries=0
 	for k do
-		until [ "$(grep -o ': ' "$tmp/out" | wc -l)" -ge $n ] || [ $((tries += 1)) -gt 50 ]; do sleep 0.1; done
+		until [ "$(grep -so ': ' "$tmp/out" | wc -l)" -ge $n ] || [ $((tries += 1)) -gt 50 ]; do sleep 0.1; done
 		printf '%b' "$k"
 		n=$((n + 1))
 	done
+	if [ -n "$tty" ]; then until [ -e "$tmp/done" ]; do sleep 0.1; done; fi
 }
 
 # Each line: what is typed | the last line | what dies; comments, empty lines
@@ -92,7 +95,7 @@ table() {	# FILE
 
 # A first run under an emulator may set it up, with messages of its own.
 launch </dev/null >"$tmp/out"
-: >"$tmp/out"
+rm -f "$tmp/out" "$tmp/done"
 table "$here/cases.txt"
 
 # No answers, the input a folder that cannot be read: no switch can come
@@ -109,7 +112,7 @@ for how in - ''; do
 	(trap "$how" PIPE; exec 3<>"$tmp/pipe" 4>"$tmp/pipe" 3<&-; echo 2 2 2 | launch >&4)
 	check "reader gone, trap '$how' PIPE" "$all" /dev/null "${how:+killed by SIGPIPE}"
 	if [ -z "$cr" ]; then	# Windows has no file-size limit
-		(trap "$how" XFSZ; echo 2 2 2 | emulator="prlimit --fsize=0 $emulator" launch >"$tmp/out")
+		(trap "$how" XFSZ; echo 2 2 2 | emulator="prlimit --fsize=0" launch >"$tmp/out")
 		check "output past its size limit, trap '$how' XFSZ" "$all" /dev/null "${how:+killed by SIGXFSZ}"
 	fi
 done
