@@ -69,14 +69,15 @@ check() {	# NAME LAST [OUTPUT [DEATH]]
 	rm -f "$tmp/out" "$tmp/done"
 }
 
-# Types the KEYS one after another: the n-th once out holds n prompts and
-# game lines (each has one ": "), or once 5 s have gone by.  At a terminal,
-# where the end of input is a key, the keys are there until the run is done.
+# Types the KEYS one after another, the n-th once out holds n prompts and
+# game lines (each has one ": "); after 5 s of waiting, nothing more.  At a
+# terminal, where the end of input is a key, the keys stay until the run is
+# done.
 keys() {	# KEYS...
 	n=0 tries=0
 	for k do
 		until [ "$(grep -so ': ' "$tmp/out" | wc -l)" -ge $n ] || [ $((tries += 1)) -gt 50 ]; do sleep 0.1; done
-		printf '%b' "$k"
+		if [ $tries -le 50 ]; then printf '%b' "$k"; fi
 		n=$((n + 1))
 	done
 	if [ -n "$tty" ]; then until [ -e "$tmp/done" ]; do sleep 0.1; done; fi
