@@ -33,9 +33,9 @@ sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
 # tty is set.  Its output goes to the caller's standard output: the file out,
 # but where the reader goes away.  Left in out for check after it: a non-zero
 # exit status, the error output, line by line and, traced, each command and
-# each death by a signal that strace saw; then done.  A launcher that writes
-# without end is stopped by the size limit, one that hangs after 20 s (exit
-# status 124).
+# each death by a signal that strace saw.  Then the file done tells keys
+# that the run is over.  A launcher that writes without end is stopped by
+# the size limit, one that hangs after 20 s (exit status 124).
 launch() {	# [ARG...]
 	set -- $emulator "$launcher" "$@"
 	if [ -n "$trace" ]; then set -- strace -f -qq -e execve -s 300 -o "$tmp/trace" "$@"; fi
@@ -52,8 +52,8 @@ launch() {	# [ARG...]
 }
 
 # Passes when out holds OUTPUT (a file), by default the dialogue and then
-# LAST, the game's line, and, traced, the one command whose game
-# writes that line, if any, then DEATH.  Clears out for the next run.
+# LAST, the game's line, and, traced, the one command whose game writes
+# that line, if any, then DEATH.  Clears out for the next run.
 check() {	# NAME LAST [OUTPUT [DEATH]]
 	{ cat "${3:-$tmp/dialogue}"
 	  if [ -z "${3-}" ]; then printf '%s\n' "$2$cr"; fi
