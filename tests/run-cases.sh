@@ -41,7 +41,7 @@ launch() {	# [ARG...]
 	if [ -n "$trace" ]; then set -- strace -f -qq -e execve -s 300 -o "$tmp/trace" "$@"; fi
 	if [ -n "$tty" ]; then set -- script -qec \
 	    "stty -echo; exec $(printf "'%s' " "$@") 2>'$tmp/err'" /dev/null; fi
-	(ulimit -f 2000; cd "$gamedir" && PATH="$gamedir:$PATH" timeout 20 "$@") 2>"$tmp/err" ||
+	(ulimit -f 100000; cd "$gamedir" && PATH="$gamedir:$PATH" timeout 20 "$@") 2>"$tmp/err" ||
 	    echo "exit status $?$cr" >>"$tmp/out"
 	sed 's/^/error output: /' "$tmp/err" >>"$tmp/out"
 	# execve("/bin/sh", ["sh", "-c", "Korvane.exe "], ...) gives: command "Korvane.exe "
@@ -94,9 +94,9 @@ table() {	# FILE
 	done <"$tmp/table"
 }
 
-# A first run under an emulator may set it up, with messages of its own.
-launch </dev/null >"$tmp/out"
-rm -f "$tmp/out" "$tmp/done"
+# A first run under an emulator may set it up, with messages of its own,
+# writing more and for longer than a run may.
+timeout 60 $emulator "$launcher" </dev/null >/dev/null 2>&1
 table "$here/cases.txt"
 
 # No answers, the input a folder that cannot be read: no switch can come
