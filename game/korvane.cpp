@@ -2,7 +2,7 @@
  * Stand-in for the Korvane game, which is not part of this project: it
  * tells in one line what it was started with, so a run of the launcher
  * can be followed through to the game and checked.  Then it runs until
- * its player leaves it with Enter, or until the end of its input.
+ * its player leaves it with Enter, or fails at the end of its input.
  */
 
 #include <cstdio>
@@ -41,5 +41,5 @@ int main(int argc, char *argv[])
 	int c;
 	while ((c = getchar()) != EOF && c != '\n')
 		;
-	return 0;
+	return c == EOF ? 1 : 0;	/* ended by its input, not its player: a failure */
 }

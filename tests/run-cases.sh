@@ -13,7 +13,7 @@
 # make a terminal.  KORVANE_WINDOWS=1: Windows executables and line ends, and
 # cmd for the command processor.
 
-here=$(dirname "$0") trace="" tty="" cr="" shell="sh -c" runs=0 failed=0
+here=$(dirname "$0") trace="" tty="" cr="" dir="" shell="sh -c" runs=0 failed=0
 set -f
 case $1 in -t) trace=1; shift ;; esac
 if [ -n "${KORVANE_WINDOWS-}" ]; then cr=$(printf '\r') shell="cmd /c"; fi
@@ -29,24 +29,25 @@ trap 'rm -rf "$tmp"' EXIT
 sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
 
 # Runs the launcher with ARGs where the game is found as a player's command
-# processor finds it: on PATH, or in the current folder; at a terminal when
-# tty is set.  Its output goes to the caller's standard output: the file out,
+# processor finds it: on PATH, or in the current folder (dir, if set); at a
+# terminal, which shows both outputs, when tty is set.  Its output goes to the caller's standard output: the file out,
 # but where the reader goes away.  Left in out for check after it: a non-zero
-# exit status, the error output, line by line and, traced, each command and
-# each death by a signal that strace saw.  Then the file done tells keys
+# exit status, the error output, line by line and, traced, each command, each
+# file created and each death by a signal that strace saw.  Then the file done tells keys
 # that the run is over.  A launcher that writes without end is stopped by
 # the size limit, one that hangs after 20 s (exit status 124).
 launch() {	# [ARG...]
 	set -- $emulator "$launcher" "$@"
-	if [ -n "$trace" ]; then set -- strace -f -qq -e execve -s 300 -o "$tmp/trace" "$@"; fi
-	if [ -n "$tty" ]; then set -- script -qec \
-	    "stty -echo; exec $(printf "'%s' " "$@") 2>'$tmp/err'" /dev/null; fi
-	(ulimit -f 100000; cd "$gamedir" && PATH="$gamedir:$PATH" timeout 20 "$@") 2>"$tmp/err" ||
+	if [ -n "$trace" ]; then set -- strace -f -qq -e trace=%file -s 300 -o "$tmp/trace" "$@"; fi
+	if [ -n "$tty" ]; then set -- script -qec "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
+	(ulimit -f 100000; cd "${dir:-$gamedir}" && PATH="$gamedir:$PATH" timeout 20 "$@") 2>"$tmp/err" ||
 	    echo "exit status $?$cr" >>"$tmp/out"
 	sed 's/^/error output: /' "$tmp/err" >>"$tmp/out"
 	# execve("/bin/sh", ["sh", "-c", "Korvane.exe "], ...) gives: command "Korvane.exe "
+	# openat(AT_FDCWD, "saved", O_WRONLY|O_CREAT, 0666) gives: creates "saved"
 	# The command processor may die of the game's signal too: one line for both.
 	if [ -n "$trace" ]; then sed -n -e 's/.*"sh", "-c", \(.*\)\], .*/command \1/p' \
+	    -e 's/^[^"]*\("[^"]*"\).*O_CREAT.*/creates \1/p' \
 	    -e '/+++ killed by /{ s/.*+++ //; s/ +++//; p; }' "$tmp/trace" | uniq >>"$tmp/out"; fi
 	: >"$tmp/done"
 }
@@ -62,19 +63,18 @@ check() {	# NAME LAST [OUTPUT [DEATH]]
 	    -e 's/^Korvane/command "Korvane.exe/' -e '/^command/s/:.*/ "/'; fi
 	} >"$tmp/want"
 	runs=$((runs + 1))
-	if ! diff -u --label "FAIL: $1" --label "" "$tmp/want" "$tmp/out" >"$tmp/diff"; then
-		failed=$((failed + 1))
-		sed 30q "$tmp/diff"
-	fi
+	diff -u --label "FAIL: $1" --label "" "$tmp/want" "$tmp/out" >"$tmp/diff" || failed=$((failed + 1))
+	sed 30q "$tmp/diff"
 	rm -f "$tmp/out" "$tmp/done"
 }
 
 # Types the KEYS one after another, the n-th once out holds n prompts and
 # game lines (each has one ": "); after 5 s of waiting, nothing more.  At a
-# terminal, where the end of input is a key, the keys stay until the run is
-# done.
+# terminal, the first once the first prompt is out, and with it the end of
+# echoing; as the end of input is a key there, the keys stay until the run
+# is done.
 keys() {	# KEYS...
-	n=0 tries=0
+	n=${tty:-0} tries=0
 	for k do
 		until [ "$(grep -so ': ' "$tmp/out" | wc -l)" -ge $n ] || [ $((tries += 1)) -gt 50 ]; do sleep 0.1; done
 		if [ $tries -le 50 ]; then printf '%b' "$k"; fi
@@ -101,7 +101,7 @@ table "$here/cases.txt"
 
 # No answers, the input a folder that cannot be read: no switch can come
 # from the answers, or from the arguments.
-launch -usebot -windowed -nosound <"$tmp" >"$tmp/out"
+launch --help -usebot -windowed -nosound <"$tmp" >"$tmp/out"
 check "arguments ignored, input a folder" "Korvane: Player vs. Player, fullscreen, sound on"
 
 # Output that cannot be written: a pipe with no reader left, or a file past
@@ -118,11 +118,14 @@ for how in - ''; do
 	fi
 done
 
-# No game: after the dialogue, only what the command processor itself writes
-# when started for the same command (under the emulator, if any).
+# No game where the command processor looks for it: after the dialogue, only
+# what it writes itself when started for the same command (under the
+# emulator, if any).  On POSIX systems the game is in the current folder,
+# where the command processor does not look.
 { cat "$tmp/dialogue"
   (cd "$tmp" && $emulator $shell "Korvane.exe -usebot -windowed -nosound ") 2>"$tmp/err"
   sed 's/^/error output: /' "$tmp/err"; } >"$tmp/own"
+if [ -z "$cr" ]; then dir=$gamedir; fi
 (gamedir=$tmp; echo 2 2 2 | launch >"$tmp/out")
 check "no game to start" "$all" "$tmp/own"
 
