@@ -33,22 +33,23 @@ sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
 # terminal, which shows both outputs, when tty is set.  Its output goes to the caller's standard output: the file out,
 # but where the reader goes away.  Left in out for check after it: a non-zero
 # exit status, the error output, line by line and, traced, each command, each
-# file created and each death by a signal that strace saw.  Then the file done tells keys
+# file opened and each death by a signal that strace saw.  Then the file done tells keys
 # that the run is over.  A launcher that writes without end is stopped by
 # the size limit, one that hangs after 20 s (exit status 124).
 launch() {	# [ARG...]
 	set -- $emulator "$launcher" "$@"
 	if [ -n "$trace" ]; then set -- strace -f -qq -e trace=%file -s 300 -o "$tmp/trace" "$@"; fi
 	if [ -n "$tty" ]; then set -- script -qec "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
-	(ulimit -f 100000; cd "${dir:-$gamedir}" && PATH="$gamedir:$PATH" timeout 20 "$@") 2>"$tmp/err" ||
+	(ulimit -c 0; ulimit -f 100000; cd "${dir:-$gamedir}" && PATH="$gamedir:$PATH" timeout 20 "$@") 2>"$tmp/err" ||
 	    echo "exit status $?$cr" >>"$tmp/out"
 	sed 's/^/error output: /' "$tmp/err" >>"$tmp/out"
 	# execve("/bin/sh", ["sh", "-c", "Korvane.exe "], ...) gives: command "Korvane.exe "
-	# openat(AT_FDCWD, "saved", O_WRONLY|O_CREAT, 0666) gives: creates "saved"
-	# The command processor may die of the game's signal too: one line for both.
+	# openat(AT_FDCWD, "saved", O_RDONLY) gives: opens "saved", but for what
+	# the loader opens, and /proc/self.  The command processor may die of the
+	# game's signal too: one line for both.
 	if [ -n "$trace" ]; then sed -n -e 's/.*"sh", "-c", \(.*\)\], .*/command \1/p' \
-	    -e 's/^[^"]*\("[^"]*"\).*O_CREAT.*/creates \1/p' \
-	    -e '/+++ killed by /{ s/.*+++ //; s/ +++//; p; }' "$tmp/trace" | uniq >>"$tmp/out"; fi
+	    -e '/open[a-z]*(/{ /"\/etc\/ld\.so/d; /"\/lib/d; /"\/usr\//d; /"\/proc\/self\//d; s/^[^"]*\("[^"]*"\).*/opens \1/p; }' \
+	    -e '/+++ killed by /{ s/.*+++ //; s/ (core dumped)//; s/ +++//; p; }' "$tmp/trace" | uniq >>"$tmp/out"; fi
 	: >"$tmp/done"
 }
 
@@ -101,7 +102,7 @@ table "$here/cases.txt"
 
 # No answers, the input a folder that cannot be read: no switch can come
 # from the answers, or from the arguments.
-launch --help -usebot -windowed -nosound <"$tmp" >"$tmp/out"
+launch --version --help -usebot -windowed -nosound <"$tmp" >"$tmp/out"
 check "arguments ignored, input a folder" "Korvane: Player vs. Player, fullscreen, sound on"
 
 # Output that cannot be written: a pipe with no reader left, or a file past
