@@ -30,12 +30,13 @@ sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
 
 # Runs the launcher with ARGs where the game is found as a player's command
 # processor finds it: on PATH, or in the current folder (dir, if set); at a
-# terminal, which shows both outputs, when tty is set.  Its output goes to the caller's standard output: the file out,
-# but where the reader goes away.  Left in out for check after it: a non-zero
-# exit status, the error output, line by line and, traced, each command, each
-# file opened and each death by a signal that strace saw.  Then the file done tells keys
-# that the run is over.  A launcher that writes without end is stopped by
-# the size limit, one that hangs after 20 s (exit status 124).
+# terminal, which shows both outputs, when tty is set.  Its output goes to
+# the caller's standard output: the file out, but where the reader goes
+# away.  Left in out for check after it: a non-zero exit status, the error
+# output, line by line and, traced, each command, each file opened and each
+# death by a signal that strace saw.  Then the file done tells keys that the
+# run is over.  A launcher that writes without end is stopped by the size
+# limit, one that hangs after 20 s (exit status 124).
 launch() {	# [ARG...]
 	set -- $emulator "$launcher" "$@"
 	if [ -n "$trace" ]; then set -- strace -f -qq -e trace=%file -s 300 -o "$tmp/trace" "$@"; fi
@@ -60,8 +61,8 @@ check() {	# NAME LAST [OUTPUT [DEATH]]
 	{ cat "${3:-$tmp/dialogue}"
 	  if [ -z "${3-}" ]; then printf '%s\n' "$2$cr"; fi
 	  # The game's "Korvane -usebot: ..." gives: command "Korvane.exe -usebot "
-	  if [ -n "$trace" ]; then printf '%s\n' "$2" ${4:+"$4"} | sed -e '/^exit status/d' \
-	    -e 's/^Korvane/command "Korvane.exe/' -e '/^command/s/:.*/ "/'; fi
+	  if [ -n "$trace" ]; then printf '%s\n' "$2" ${4:+"$4"} |
+	    sed -n -e 's/^Korvane\([^:]*\):.*/command "Korvane.exe\1 "/p' -e '/^killed by /p'; fi
 	} >"$tmp/want"
 	runs=$((runs + 1))
 	diff -u --label "FAIL: $1" --label "" "$tmp/want" "$tmp/out" >"$tmp/diff" || failed=$((failed + 1))
