@@ -1,122 +1,156 @@
 #!/bin/sh
-# Runs the launcher as a player would: once for each line of cases.txt, then
-# in the ways a line cannot say.  Each run is checked whole: its output and,
+# Runs the launcher as a player would: once for each row of cases.txt, then
+# in the ways a row cannot say.  Each run is checked whole: its output and,
 # apart, its error output, byte for byte, and its exit status.  With -t, all
 # of it under strace, which also sees the one exact command handed to the
-# command processor and each death by a signal, and then once for each line
-# of terminal.txt, at a terminal.
+# command processor and each death by a signal, and then once for each row
+# of terminal.txt, at a terminal.  The first run that meets its time limit
+# ends the suite, so a launcher that waits or loops fails in seconds.
 #
 # usage: run-cases.sh [-t] BINDIR [EMULATOR]
 #   e.g. sh tests/run-cases.sh build/bin
-# BINDIR holds the launcher and the stand-in game.  -t exits 77, for skipped,
-# where strace cannot see the command processor or util-linux's script cannot
-# make a terminal.  KORVANE_WINDOWS=1: Windows executables and line ends, and
-# cmd for the command processor.
+# BINDIR holds the launcher and the stand-in game.  Where strace or
+# util-linux's script cannot run, -t says so and exits 77, for skipped, or
+# 1 where CI is set (not to false), as CI services set it.  A launcher named
+# .exe is taken for a Windows one: lines end in CR LF, and cmd is the
+# command processor; -t is for POSIX systems only.
 
-here=$(dirname "$0") trace="" tty="" cr="" dir="" shell="sh -c" runs=0 failed=0
+# Rows and wrappers are split on commas or blanks where they are not
+# quoted: no * or ? in them may stand for file names.
 set -f
-case $1 in -t) trace=1; shift ;; esac
-if [ -n "${KORVANE_WINDOWS-}" ]; then cr=$(printf '\r') shell="cmd /c"; fi
-if [ -n "$trace" ] && ! { [ -z "$cr" ] && strace -o /dev/null true && script -qec true /dev/null; }; then
-	echo "no strace that sees the command processor, or no terminal: commands and terminal runs not checked"
-	exit 77
+unset trace tty dir wrapper
+runs=0 failed=0
+here=$(cd "$(dirname "$0")" && pwd)
+case $1 in -t) trace="strace -f -qq -e trace=%file -s 300 -o"; shift ;; esac
+gamedir=$(cd "$1" && pwd)
+emulator=${2-}
+launcher=$gamedir/korvane-launcher
+cr="" shell="sh -c"
+if [ -e "$launcher.exe" ]; then cr=$(printf '\r') shell="cmd /c"; fi
+if [ -n "$trace" ] && ! $trace /dev/null script -qec true /dev/null; then
+	echo "no strace or no terminal: commands and terminal runs not checked"
+	case ${CI-} in ''|false) exit 77 ;; *) exit 1 ;; esac
 fi
-# Every run starts in the game's folder, so the path is made absolute.
-gamedir=$(cd "$1" && pwd) emulator=${2-}
-launcher=$gamedir/korvane-launcher${cr:+.exe}
-tmp=$(mktemp -d) || exit 1
+launcher=$launcher${cr:+.exe}
+# The suite works in a folder of its own, which it removes at its end.
+tmp=$(mktemp -d) && cd "$tmp" || exit 1
 trap 'rm -rf "$tmp"' EXIT
-sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
+sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
+# First on PATH, the stand-in game as sh: it shows where the command
+# processor is looked up on PATH instead of being the system's own.
+mkdir path
+ln -s "$gamedir/Korvane.exe" path/sh
 
-# Runs the launcher with ARGs where the game is found as a player's command
-# processor finds it: on PATH, or in the current folder (dir, if set); at a
-# terminal, which shows both outputs, when tty is set.  Its output goes to
-# the caller's standard output: the file out, but where the reader goes
-# away.  Left in out for check after it: a non-zero exit status, the error
-# output, line by line and, traced, each command, each file opened and each
-# death by a signal that strace saw.  Then the file done tells keys that the
-# run is over.  A launcher that writes without end is stopped by the size
-# limit, one that hangs after 20 s (exit status 124).
+# Runs the launcher with ARGs, through wrapper (prlimit, env ...) if set, at
+# a terminal if tty is set.  The game is where a player's command processor
+# finds it: on PATH, or in the current folder (dir, if set).  The run writes
+# to the caller's standard output: the file out, but where the reader goes
+# away.  Then launch appends to out its exit status, if not 0 (124: it met
+# its time limit of 20 s), and its error output; the file done tells keys
+# that the run is over.
 launch() {	# [ARG...]
-	set -- $emulator "$launcher" "$@"
-	if [ -n "$trace" ]; then set -- strace -f -qq -e trace=%file -s 300 -o "$tmp/trace" "$@"; fi
-	if [ -n "$tty" ]; then set -- script -qec "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
-	(ulimit -c 0; ulimit -f 100000; cd "${dir:-$gamedir}" && PATH="$gamedir:$PATH" timeout 20 "$@") 2>"$tmp/err" ||
-	    echo "exit status $?$cr" >>"$tmp/out"
-	sed 's/^/error output: /' "$tmp/err" >>"$tmp/out"
-	# execve("/bin/sh", ["sh", "-c", "Korvane.exe "], ...) gives: command "Korvane.exe "
-	# openat(AT_FDCWD, "saved", O_RDONLY) gives: opens "saved", but for what
-	# the loader opens, and /proc/self.  The command processor may die of the
-	# game's signal too: one line for both.
-	if [ -n "$trace" ]; then sed -n -e 's/.*"sh", "-c", \(.*\)\], .*/command \1/p' \
-	    -e '/open[a-z]*(/{ /"\/etc\/ld\.so/d; /"\/lib/d; /"\/usr\//d; /"\/proc\/self\//d; s/^[^"]*\("[^"]*"\).*/opens \1/p; }' \
-	    -e '/+++ killed by /{ s/.*+++ //; s/ (core dumped)//; s/ +++//; p; }' "$tmp/trace" | uniq >>"$tmp/out"; fi
-	: >"$tmp/done"
+	set -- $wrapper $emulator "$launcher" "$@"
+	if [ -n "$trace" ]; then set -- $trace "$tmp/trace" "$@"; fi
+	if [ -n "$tty" ]; then set -- script -qec \
+	    "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
+	(ulimit -c 0; ulimit -f 100000; cd "${dir:-$gamedir}" &&
+	    PATH="$tmp/path:$gamedir:$PATH" timeout 20 "$@") 2>err ||
+	    echo "exit status $?$cr" >>out
+	sed 's/^/error output: /' err >>out
+	: >done
 }
 
-# Passes when out holds OUTPUT (a file), by default the dialogue and then
-# LAST, the game's line, and, traced, the one command whose game writes
-# that line, if any, then DEATH.  Clears out for the next run.
+# Passes when out holds what the run must leave: the dialogue and then LAST,
+# or else the file OUTPUT.  Traced, check adds to both what the run must
+# show and what strace saw: the one command whose game writes LAST, if LAST
+# is a game's line, and DEATH.  Clears out for the next run.  A run that
+# met its time limit ends the suite.  In all, out and want hold:
+#
+#   ...                              the run's output
+#   exit status 124                  its exit status, if not 0
+#   error output: sh: 1: ...         each line of its error output
+#   command "Korvane.exe -usebot "   traced: each command handed over (as
+#                                    sh -c -- COMMAND since glibc 2.38),
+#   opens "saved"                    each file opened but the loader's,
+#   killed by SIGINT                 and each death by a signal
 check() {	# NAME LAST [OUTPUT [DEATH]]
-	{ cat "${3:-$tmp/dialogue}"
-	  if [ -z "${3-}" ]; then printf '%s\n' "$2$cr"; fi
-	  # The game's "Korvane -usebot: ..." gives: command "Korvane.exe -usebot "
-	  if [ -n "$trace" ]; then printf '%s\n' "$2" ${4:+"$4"} |
-	    sed -n -e 's/^Korvane\([^:]*\):.*/command "Korvane.exe\1 "/p' -e '/^killed by /p'; fi
-	} >"$tmp/want"
+	cat "${3:-dialogue}" >want
+	if [ -z "${3-}" ]; then printf '%s\n' "$2$cr" >>want; fi
+	if [ -n "$trace" ]; then
+		printf '%s\n' "$2" ${4:+"$4"} | sed -n -e '/^killed/p' \
+		    -e 's/^Korvane\([^:]*\):.*/command "Korvane.exe\1 "/p' >>want
+		sed -n -E -e 's/.*"sh", "-c", ("--", )?(.*)\], .*/command \2/p' \
+		    -e '\%"/(etc/ld\.so|lib|usr/|proc/self/)%d' \
+		    -e 's/^[^"]*open[a-z]*\([^"]*("[^"]*").*/opens \1/p' \
+		    -e 's/.*\+\+\+ (killed by [A-Z]+).*/\1/p' trace | uniq >>out
+	fi
 	runs=$((runs + 1))
-	diff -u --label "FAIL: $1" --label "" "$tmp/want" "$tmp/out" >"$tmp/diff" || failed=$((failed + 1))
-	sed 30q "$tmp/diff"
-	rm -f "$tmp/out" "$tmp/done"
+	diff -u -L "FAIL: $1" -L "" want out >diff || failed=$((failed + 1))
+	sed 30q diff
+	if grep -q '^exit status 124' out; then exit 1; fi
+	rm -f out done
 }
 
 # Types the KEYS one after another, the n-th once out holds n prompts and
-# game lines (each has one ": "); after 5 s of waiting, nothing more.  At a
-# terminal, the first once the first prompt is out, and with it the end of
-# echoing; as the end of input is a key there, the keys stay until the run
-# is done.
+# game lines (each has one ": "), or the run is over.  At a terminal, the
+# first once the first prompt is out, and with it the end of echoing; as the
+# end of input is a key there, the keys stay until the run is over.
 keys() {	# KEYS...
-	n=${tty:-0} tries=0
+	n=${tty:-0}
 	for k do
-		until [ "$(grep -so ': ' "$tmp/out" | wc -l)" -ge $n ] || [ $((tries += 1)) -gt 50 ]; do sleep 0.1; done
-		if [ $tries -le 50 ]; then printf '%b' "$k"; fi
+		until [ "$(grep -so ': ' out | wc -l)" -ge $n ] || [ -e done ]
+		do sleep 0.1; done
+		printf '%b' "$k"
 		n=$((n + 1))
 	done
-	if [ -n "$tty" ]; then until [ -e "$tmp/done" ]; do sleep 0.1; done; fi
+	until [ -z "$tty" ] || [ -e done ]; do sleep 0.1; done
 }
 
-# Each line: what is typed | the last line | what dies; comments, empty lines
-# and the blanks around each | dropped.  A line with no | fails with what it
-# holds.
+# One run for each row of the table FILE, named FILE:LINE.  A row is: what
+# is typed | what follows the dialogue | what dies | the wrapper; comments,
+# empty lines and the blanks around each | are left out.  A row with no |,
+# and a table with no row, fail.
 table() {	# FILE
-	sed -e '/^#/d' -e '/^$/d' -e 's/ *| */|/g' "$1" >"$tmp/table"
-	while IFS='|' read -r typed last death; do
-		(IFS=,; keys $typed) | launch >"$tmp/out"
-		check "$typed" "${last:-a line with no |}" "" "$death"
-	done <"$tmp/table"
+	grep -nv -e '^#' -e '^$' "$here/$1" >rows || failed=$((failed + 1))
+	sed -e 's/:/|/' -e 's/ *| */|/g' rows >table
+	while IFS='|' read -r line typed last death wrapper; do
+		(IFS=,; keys $typed) | launch >out
+		check "$1:$line" "${last:-a row with no |}" "" "$death"
+	done <table
 }
 
-# A first run under an emulator may set it up, with messages of its own,
+# A first start of an emulator may set it up, with messages of its own,
 # writing more and for longer than a run may.
-timeout 60 $emulator "$launcher" </dev/null >/dev/null 2>&1
-table "$here/cases.txt"
+timeout 60 $emulator "$gamedir/Korvane.exe" </dev/null >/dev/null 2>&1
+table cases.txt
 
 # No answers, the input a folder that cannot be read: no switch can come
 # from the answers, or from the arguments.
-launch --version --help -usebot -windowed -nosound <"$tmp" >"$tmp/out"
-check "arguments ignored, input a folder" "Korvane: Player vs. Player, fullscreen, sound on"
+launch --version --help -usebot -windowed -nosound <. >out
+check "arguments ignored" "Korvane: Player vs. Player, fullscreen, sound on"
+
+# The stand-in game alone names a switch it does not know, and fails when
+# its input ends before its player leaves it.
+game="Korvane -x: Player vs. Player, fullscreen, sound on; unknown switch -x"
+printf '%s\n' "$game$cr" "exit status 1$cr" >own
+(launcher=$gamedir/Korvane.exe; launch -x </dev/null >out)
+check "the stand-in game alone" "" own
 
 # Output that cannot be written: a pipe with no reader left, or a file past
 # its size limit.  The game gets the signal as the launcher was given it: at
-# its default it dies of its first write; ignored, it lives on.
+# its default it dies of its first write; ignored, it lives on.  The FIFO,
+# opened to read and write, lets it be opened to write without waiting for
+# a reader; closed again, it leaves none.
 all="Korvane -usebot -windowed -nosound: Player vs. Bot, windowed, sound off"
-mkfifo "$tmp/pipe"
+mkfifo pipe
 for how in - ''; do
-	(trap "$how" PIPE; exec 3<>"$tmp/pipe" 4>"$tmp/pipe" 3<&-; echo 2 2 2 | launch >&4)
-	check "reader gone, trap '$how' PIPE" "$all" /dev/null "${how:+killed by SIGPIPE}"
+	(trap "$how" PIPE; exec 3<>pipe 4>pipe 3<&-; echo 2 2 2 | launch >&4)
+	check "no reader, trap '$how'" "$all" /dev/null "${how:+killed by SIGPIPE}"
 	if [ -z "$cr" ]; then	# Windows has no file-size limit
-		(trap "$how" XFSZ; echo 2 2 2 | emulator="prlimit --fsize=0" launch >"$tmp/out")
-		check "output past its size limit, trap '$how' XFSZ" "$all" /dev/null "${how:+killed by SIGXFSZ}"
+		(trap "$how" XFSZ
+		 echo 2 2 2 | wrapper="prlimit --fsize=0" launch >out)
+		check "size limit, trap '$how'" "$all" /dev/null \
+		    "${how:+killed by SIGXFSZ}"
 	fi
 done
 
@@ -124,18 +158,18 @@ done
 # what it writes itself when started for the same command (under the
 # emulator, if any).  On POSIX systems the game is in the current folder,
 # where the command processor does not look.
-{ cat "$tmp/dialogue"
-  (cd "$tmp" && $emulator $shell "Korvane.exe -usebot -windowed -nosound ") 2>"$tmp/err"
-  sed 's/^/error output: /' "$tmp/err"; } >"$tmp/own"
+cp dialogue own
+$emulator $shell "Korvane.exe -usebot -windowed -nosound " >>own 2>err
+sed 's/^/error output: /' err >>own
 if [ -z "$cr" ]; then dir=$gamedir; fi
-(gamedir=$tmp; echo 2 2 2 | launch >"$tmp/out")
-check "no game to start" "$all" "$tmp/own"
+(gamedir=$tmp; echo 2 2 2 | launch >out)
+check "no game to start" "$all" own
 
 # At a terminal, which ends each line with CR LF and, set so, echoes nothing.
 if [ -n "$trace" ]; then
 	tty=1 cr=$(printf '\r')
-	sed "\$!s/\$/$cr/" "$here/golden.txt" >"$tmp/dialogue"
-	table "$here/terminal.txt"
+	sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
+	table terminal.txt
 fi
 
 echo "$((runs - failed)) passed, $failed failed"
