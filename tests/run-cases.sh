@@ -36,25 +36,25 @@ launcher=$launcher${cr:+.exe}
 tmp=$(mktemp -d) && cd "$tmp" || exit 1
 trap 'rm -rf "$tmp"' EXIT
 sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
-# First on PATH, the stand-in game as sh: it shows where the command
-# processor is looked up on PATH instead of being the system's own.
-mkdir path
-ln -s "$gamedir/Korvane.exe" path/sh
+# The suite's folder, first on PATH, holds the stand-in game as sh: it shows
+# where the command processor is looked up on PATH instead of being the
+# system's own.
+ln -s "$gamedir/Korvane.exe" sh
 
 # Runs the launcher with ARGs, through wrapper (prlimit, env ...) if set, at
 # a terminal if tty is set.  The game is where a player's command processor
 # finds it: on PATH, or in the current folder (dir, if set).  The run writes
 # to the caller's standard output: the file out, but where the reader goes
-# away.  Then launch appends to out its exit status, if not 0 (124: it met
-# its time limit of 20 s), and its error output; the file done tells keys
-# that the run is over.
+# away.  Then launch appends to out its exit status, if not 0 (124, or 137
+# where it had to be killed: it met its time limit of 20 s), and its error
+# output; the file done tells keys that the run is over.
 launch() {	# [ARG...]
 	set -- $wrapper $emulator "$launcher" "$@"
 	if [ -n "$trace" ]; then set -- $trace "$tmp/trace" "$@"; fi
 	if [ -n "$tty" ]; then set -- script -qec \
 	    "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
 	(ulimit -c 0; ulimit -f 100000; cd "${dir:-$gamedir}" &&
-	    PATH="$tmp/path:$gamedir:$PATH" timeout 20 "$@") 2>err ||
+	    PATH="$tmp:$gamedir:$PATH" timeout -k 1 20 "$@") 2>err ||
 	    echo "exit status $?$cr" >>out
 	sed 's/^/error output: /' err >>out
 	: >done
@@ -63,8 +63,9 @@ launch() {	# [ARG...]
 # Passes when out holds what the run must leave: the dialogue and then LAST,
 # or else the file OUTPUT.  Traced, check adds to both what the run must
 # show and what strace saw: the one command whose game writes LAST, if LAST
-# is a game's line, and DEATH.  Clears out for the next run.  A run that
-# met its time limit ends the suite.  In all, out and want hold:
+# is a game's line, and a death by the signal DEATH.  Clears out for the
+# next run.  A run that met its time limit ends the suite.  In all, out and
+# want hold:
 #
 #   ...                              the run's output
 #   exit status 124                  its exit status, if not 0
@@ -77,7 +78,7 @@ check() {	# NAME LAST [OUTPUT [DEATH]]
 	cat "${3:-dialogue}" >want
 	if [ -z "${3-}" ]; then printf '%s\n' "$2$cr" >>want; fi
 	if [ -n "$trace" ]; then
-		printf '%s\n' "$2" ${4:+"$4"} | sed -n -e '/^killed/p' \
+		printf '%s\n' "$2" ${4:+"killed by $4"} | sed -n -e '/^killed/p' \
 		    -e 's/^Korvane\([^:]*\):.*/command "Korvane.exe\1 "/p' >>want
 		sed -n -E -e 's/.*"sh", "-c", ("--", )?(.*)\], .*/command \2/p' \
 		    -e '\%"/(etc/ld\.so|lib|usr/|proc/self/)%d' \
@@ -87,7 +88,7 @@ check() {	# NAME LAST [OUTPUT [DEATH]]
 	runs=$((runs + 1))
 	diff -u -L "FAIL: $1" -L "" want out >diff || failed=$((failed + 1))
 	sed 30q diff
-	if grep -q '^exit status 124' out; then exit 1; fi
+	if grep -q -e 'exit status 124' -e 'exit status 137' out; then exit 1; fi
 	rm -f out done
 }
 
@@ -145,12 +146,10 @@ all="Korvane -usebot -windowed -nosound: Player vs. Bot, windowed, sound off"
 mkfifo pipe
 for how in - ''; do
 	(trap "$how" PIPE; exec 3<>pipe 4>pipe 3<&-; echo 2 2 2 | launch >&4)
-	check "no reader, trap '$how'" "$all" /dev/null "${how:+killed by SIGPIPE}"
+	check "no reader, trap '$how'" "$all" /dev/null "${how:+SIGPIPE}"
 	if [ -z "$cr" ]; then	# Windows has no file-size limit
-		(trap "$how" XFSZ
-		 echo 2 2 2 | wrapper="prlimit --fsize=0" launch >out)
-		check "size limit, trap '$how'" "$all" /dev/null \
-		    "${how:+killed by SIGXFSZ}"
+		(trap "$how" XFSZ; echo 2 2 2 | wrapper="prlimit -f0" launch >out)
+		check "size limit, trap '$how'" "$all" /dev/null "${how:+SIGXFSZ}"
 	fi
 done
 
