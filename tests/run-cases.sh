@@ -27,6 +27,10 @@ emulator=${2-}
 launcher=$gamedir/korvane-launcher
 cr="" shell="sh -c"
 if [ -e "$launcher.exe" ]; then cr=$(printf '\r') shell="cmd /c"; fi
+# Runs start in the suite's folder, where the game is not: a POSIX command
+# processor finds it on PATH.  Wine's cmd looks in the current folder first,
+# and is given no PATH of ours: there runs start in the game's folder.
+if [ -n "$cr" ]; then dir=$gamedir; fi
 if [ -n "$trace" ] && ! $trace /dev/null script -qec true /dev/null; then
 	echo "no strace or no terminal: commands and terminal runs not checked"
 	case ${CI-} in ''|false) exit 77 ;; *) exit 1 ;; esac
@@ -42,8 +46,7 @@ sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
 ln -s "$gamedir/Korvane.exe" sh
 
 # Runs the launcher with ARGs, through wrapper (prlimit, env ...) if set, at
-# a terminal if tty is set.  The game is where a player's command processor
-# finds it: on PATH, or in the current folder (dir, if set).  The run writes
+# a terminal if tty is set, in the folder dir, if set.  The run writes
 # to the caller's standard output: the file out, but where the reader goes
 # away.  Then launch appends to out its exit status, if not 0 (124, or 137
 # where it had to be killed: it met its time limit of 20 s), and its error
@@ -53,7 +56,7 @@ launch() {	# [ARG...]
 	if [ -n "$trace" ]; then set -- $trace "$tmp/trace" "$@"; fi
 	if [ -n "$tty" ]; then set -- script -qec \
 	    "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
-	(ulimit -c 0; ulimit -f 100000; cd "${dir:-$gamedir}" &&
+	(ulimit -c 0; ulimit -f 100000; cd "${dir:-.}" &&
 	    PATH="$tmp:$gamedir:$PATH" timeout -k 1 20 "$@") 2>err ||
 	    echo "exit status $?$cr" >>out
 	sed 's/^/error output: /' err >>out
@@ -72,7 +75,8 @@ launch() {	# [ARG...]
 #   error output: sh: 1: ...         each line of its error output
 #   command "Korvane.exe -usebot "   traced: each command handed over (as
 #                                    sh -c -- COMMAND since glibc 2.38),
-#   opens "saved"                    each file opened but the loader's,
+#   openat "saved"                   each file opened, but the loader's
+#                                    and the locale's, and each chdir,
 #   killed by SIGINT                 and each death by a signal
 check() {	# NAME LAST [OUTPUT [DEATH]]
 	cat "${3:-dialogue}" >want
@@ -81,8 +85,9 @@ check() {	# NAME LAST [OUTPUT [DEATH]]
 		printf '%s\n' "$2" ${4:+"killed by $4"} | sed -n -e '/^killed/p' \
 		    -e 's/^Korvane\([^:]*\):.*/command "Korvane.exe\1 "/p' >>want
 		sed -n -E -e 's/.*"sh", "-c", ("--", )?(.*)\], .*/command \2/p' \
-		    -e '\%"/(etc/ld\.so|lib|usr/|proc/self/)%d' \
-		    -e 's/^[^"]*open[a-z]*\([^"]*("[^"]*").*/opens \1/p' \
+		    -e '\%"/(etc/ld\.so\.|proc/self/|usr/lib/locale/)%d' \
+		    -e '/"[^"]*\.so[.0-9]*"|gconv|locale\.alias/d' \
+		    -e 's/^[0-9]+ +(open[a-z]*|chdir)\([^"]*("[^"]*").*/\1 \2/p' \
 		    -e 's/.*\+\+\+ (killed by [A-Z]+).*/\1/p' trace | uniq >>out
 	fi
 	runs=$((runs + 1))
@@ -127,14 +132,14 @@ table cases.txt
 
 # No answers, the input a folder that cannot be read: no switch can come
 # from the answers, or from the arguments.
-launch --version --help -usebot -windowed -nosound <. >out
+launch --help -h --version /? -usebot -windowed -nosound <. >out
 check "arguments ignored" "Korvane: Player vs. Player, fullscreen, sound on"
 
 # The stand-in game alone names a switch it does not know, and fails when
-# its input ends before its player leaves it.
-game="Korvane -x: Player vs. Player, fullscreen, sound on; unknown switch -x"
+# its input ends before its player leaves it with a line.
+game="Korvane -u: Player vs. Player, fullscreen, sound on; unknown switch -u"
 printf '%s\n' "$game$cr" "exit status 1$cr" >own
-(launcher=$gamedir/Korvane.exe; launch -x </dev/null >out)
+(launcher=$gamedir/Korvane.exe; printf x | launch -u >out)
 check "the stand-in game alone" "" own
 
 # Output that cannot be written: a pipe with no reader left, or a file past
@@ -156,11 +161,11 @@ done
 # No game where the command processor looks for it: after the dialogue, only
 # what it writes itself when started for the same command (under the
 # emulator, if any).  On POSIX systems the game is in the current folder,
-# where the command processor does not look.
+# where the command processor does not look; wine's cmd gets none.
 cp dialogue own
 $emulator $shell "Korvane.exe -usebot -windowed -nosound " >>own 2>err
 sed 's/^/error output: /' err >>own
-if [ -z "$cr" ]; then dir=$gamedir; fi
+if [ -z "$cr" ]; then dir=$gamedir; else dir=.; fi
 (gamedir=$tmp; echo 2 2 2 | launch >out)
 check "no game to start" "$all" own
 
