@@ -21,10 +21,14 @@ test-clang:
 
 # make test and make test-sanitize in a throwaway Debian 13, which mmdebstrap
 # builds from Debian's packages and removes again, also when a test fails or
-# the run is stopped.  It needs root and the network.  A mirror that lags
-# behind a release file's Valid-Until is fine for a system that lives minutes.
+# the run is stopped: its mounts live in a namespace of their own, its
+# processes die with it, and its folder goes with the trap.  It needs root
+# and the network.  A mirror that lags behind a release file's Valid-Until
+# is fine for a system that lives minutes.
 test-debian13:
 	@[ "$$(id -u)" -eq 0 ] || { echo "$@ needs root, for mmdebstrap"; exit 1; }
+	tmp=$$(mktemp -d) && trap 'rm -rf "$$tmp"' EXIT INT TERM && \
+	TMPDIR=$$tmp unshare --mount --pid --fork --propagation private \
 	mmdebstrap --variant=minbase --include=make,cmake,g++,strace,util-linux \
 	    --aptopt='Acquire::Check-Valid-Until "false"' \
 	    --customize-hook='mkdir "$$1/korvane"' \
