@@ -30,12 +30,11 @@ if [ -e "$launcher.exe" ]; then cr=$(printf '\r') shell="cmd /c"; fi
 # Runs start in the suite's folder, where the game is not: a POSIX command
 # processor finds it on PATH.  Wine's cmd looks in the current folder first,
 # and is given no PATH of ours: there runs start in the game's folder.
-if [ -n "$cr" ]; then dir=$gamedir; fi
+if [ -n "$cr" ]; then launcher=$launcher.exe dir=$gamedir; fi
 if [ -n "$trace" ] && ! $trace /dev/null script -qec true /dev/null; then
 	echo "no strace or no terminal: commands and terminal runs not checked"
 	case ${CI-} in ''|false) exit 77 ;; *) exit 1 ;; esac
 fi
-launcher=$launcher${cr:+.exe}
 # The suite works in a folder of its own, which it removes at its end.
 tmp=$(mktemp -d) && cd "$tmp" || exit 1
 trap 'rm -rf "$tmp"' EXIT
@@ -46,11 +45,14 @@ sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
 ln -s "$gamedir/Korvane.exe" sh
 
 # Runs the launcher with ARGs, through wrapper (prlimit, env ...) if set, at
-# a terminal if tty is set, in the folder dir, if set.  The run writes
-# to the caller's standard output: the file out, but where the reader goes
-# away.  Then launch appends to out its exit status, if not 0 (124, or 137
-# where it had to be killed: it met its time limit of 20 s), and its error
-# output; the file done tells keys that the run is over.
+# a terminal if tty is set, in the folder dir if set, with the suite's
+# folder and then gamedir first on PATH (gamedir only serves there).  What
+# the run writes goes to launch's standard output, which the caller sends
+# to the file out (or to a pipe with no reader).  Then launch itself appends
+# to out the run's exit status, if not 0 (124, or 137 where it had to be
+# killed: it met its time limit of 20 s), and its error output, and makes
+# the file done, which tells keys that the run is over.  $trace ends in -o,
+# for the trace file.
 launch() {	# [ARG...]
 	set -- $wrapper $emulator "$launcher" "$@"
 	if [ -n "$trace" ]; then set -- $trace "$tmp/trace" "$@"; fi
@@ -65,8 +67,10 @@ launch() {	# [ARG...]
 
 # Passes when out holds what the run must leave: the dialogue and then LAST,
 # or else the file OUTPUT.  Traced, check adds to both what the run must
-# show and what strace saw: the one command whose game writes LAST, if LAST
-# is a game's line, and a death by the signal DEATH.  Clears out for the
+# show and what strace saw.  LAST serves twice: where it is a game's line,
+# the run must have handed over the one command that starts the game so,
+# even where its output is lost; and there must be a death by the signal
+# DEATH, if given.  Clears out for the
 # next run.  A run that met its time limit ends the suite.  In all, out and
 # want hold:
 #
@@ -114,7 +118,8 @@ keys() {	# KEYS...
 # One run for each row of the table FILE, named FILE:LINE.  A row is: what
 # is typed | what follows the dialogue | what dies | the wrapper; comments,
 # empty lines and the blanks around each | are left out.  A row with no |,
-# and a table with no row, fail.
+# and a table with no row, fail.  grep's line number becomes the first
+# field.
 table() {	# FILE
 	grep -nv -e '^#' -e '^$' "$here/$1" >rows || failed=$((failed + 1))
 	sed -e 's/:/|/' -e 's/ *| */|/g' rows >table
@@ -129,10 +134,14 @@ table() {	# FILE
 timeout 60 $emulator "$gamedir/Korvane.exe" </dev/null >/dev/null 2>&1
 table cases.txt
 
-# No answers, the input a folder that cannot be read: no switch can come
-# from the answers, or from the arguments.
-launch --help -h --version /? -usebot -windowed -nosound <. >out
-check "arguments ignored" "Korvane: Player vs. Player, fullscreen, sound on"
+# Started with arguments, with an input that cannot be read (a folder), in
+# the game's folder, which is on PATH only as an empty entry (the current
+# folder, to a POSIX command processor): no switch comes from the answers
+# or from the arguments, and the game is found.
+(dir=$gamedir gamedir=
+ launch --help -h --version /? -usebot -windowed -nosound <. >out)
+check "arguments, an empty entry in PATH" \
+    "Korvane: Player vs. Player, fullscreen, sound on"
 
 # The stand-in game alone names a switch it does not know, and fails when
 # its input ends before its player leaves it with a line.
@@ -164,8 +173,8 @@ done
 cp dialogue own
 $emulator $shell "Korvane.exe -usebot -windowed -nosound " >>own 2>err
 sed 's/^/error output: /' err >>own
-if [ -z "$cr" ]; then dir=$gamedir; else dir=.; fi
-(gamedir=$tmp; echo 2 2 2 | launch >out)
+(if [ -z "$cr" ]; then dir=$gamedir; else dir=.; fi
+ gamedir=$tmp; echo 2 2 2 | launch >out)
 check "no game to start" "$all" own
 
 # At a terminal, which ends each line with CR LF and, set so, echoes nothing.
