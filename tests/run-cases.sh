@@ -70,9 +70,8 @@ launch() {	# [ARG...]
 # show and what strace saw.  LAST serves twice: where it is a game's line,
 # the run must have handed over the one command that starts the game so,
 # even where its output is lost; and there must be a death by the signal
-# DEATH, if given.  Clears out for the
-# next run.  A run that met its time limit ends the suite.  In all, out and
-# want hold:
+# DEATH, if given.  Clears out for the next run.  A run that met its time
+# limit ends the suite.  In all, out and want hold:
 #
 #   ...                              the run's output
 #   exit status 124                  its exit status, if not 0
