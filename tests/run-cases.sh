@@ -44,17 +44,18 @@ sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
 # system's own.
 ln -s "$gamedir/Korvane.exe" sh
 
-# Runs the launcher with ARGs, through wrapper (prlimit, env ...) if set, at
-# a terminal if tty is set, in the folder dir if set, with the suite's
-# folder and then gamedir first on PATH (gamedir only serves there).  What
-# the run writes goes to launch's standard output, which the caller sends
-# to the file out (or to a pipe with no reader).  Then launch itself appends
-# to out the run's exit status, if not 0 (124, or 137 where it had to be
-# killed: it met its time limit of 20 s), and its error output, and makes
-# the file done, which tells keys that the run is over.  $trace ends in -o,
-# for the trace file.
+# Runs the launcher with ARGs: through the emulator, if any, or else through
+# wrapper (prlimit, env ...), if set, since a wrapper would change the
+# emulator's own workings, not the launcher's; at a terminal if tty is set;
+# in the folder dir if set; with the suite's folder and then gamedir first
+# on PATH (gamedir only serves there).  What the run writes goes to launch's
+# standard output, which the caller sends to the file out (or to a pipe with
+# no reader).  Then launch itself appends to out the run's exit status, if
+# not 0 (124, or 137 where it had to be killed: it met its time limit of
+# 20 s), and its error output, and makes the file done, which tells keys
+# that the run is over.  $trace ends in -o, for the trace file.
 launch() {	# [ARG...]
-	set -- $wrapper $emulator "$launcher" "$@"
+	set -- ${emulator:-$wrapper} "$launcher" "$@"
 	if [ -n "$trace" ]; then set -- $trace "$tmp/trace" "$@"; fi
 	if [ -n "$tty" ]; then set -- script -qec \
 	    "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
@@ -159,7 +160,7 @@ mkfifo pipe
 for how in - ''; do
 	(trap "$how" PIPE; exec 3<>pipe 4>pipe 3<&-; echo 2 2 2 | launch >&4)
 	check "no reader, trap '$how'" "$all" /dev/null "${how:+SIGPIPE}"
-	if [ -z "$cr" ]; then	# Windows has no file-size limit
+	if [ -z "$emulator$cr" ]; then	# Windows has no file-size limit
 		(trap "$how" XFSZ; echo 2 2 2 | wrapper="prlimit -f0" launch >out)
 		check "size limit, trap '$how'" "$all" /dev/null "${how:+SIGXFSZ}"
 	fi
