@@ -7,6 +7,12 @@
 
 #include <cstdio>
 #include <cstring>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#else
+#include <unistd.h>
+#endif
 
 static int bot, window, mute;
 
@@ -35,6 +41,9 @@ int main(int argc, char *argv[])
 	for (int i = 1; i < argc; i++)
 		if (!Setting(argv[i]))
 			printf("; unknown switch %s", argv[i]);
+	/* A player at a terminal would otherwise not know how to leave. */
+	if (isatty(0))
+		printf("; press Enter to leave");
 	printf("\n");
 	(void)fflush(stdout);
 

@@ -1,14 +1,15 @@
 #!/bin/sh
 # Runs the launcher as a player would: once for each row of cases.txt, then
-# in the ways a row cannot say.  Each run is checked whole: its output and,
-# apart, its error output, byte for byte, and its exit status.  With -t, all
-# of it under strace, which also sees the one exact command handed to the
-# command processor and each death by a signal, and then once for each row
-# of terminal.txt, at a terminal.  The first run that meets its time limit
-# ends the suite, so a launcher that waits or loops fails in seconds.
+# in the ways a row cannot say.  Each run is checked whole, by check below.
+# With -t, all of it under strace, which also sees the one exact command
+# handed to the command processor and each death by a signal, and then once
+# for each row of terminal.txt, at a terminal.  The first run that meets its
+# time limit ends the suite, so a launcher that waits or loops fails in
+# seconds.
 #
-# usage: run-cases.sh [-t] BINDIR [EMULATOR]
+# usage: [ROW=FILE:LINE] run-cases.sh [-t] BINDIR [EMULATOR]
 #   e.g. sh tests/run-cases.sh build/bin
+#        ROW=cases.txt:27 sh tests/run-cases.sh build/bin   (that row alone)
 # BINDIR holds the launcher and the stand-in game.  Where strace or
 # util-linux's script cannot run, -t says so and exits 77, for skipped, or
 # 1 where CI is set (not to false), as CI services set it.  A launcher named
@@ -18,19 +19,20 @@
 # Rows and wrappers are split on commas or blanks where they are not
 # quoted: no * or ? in them may stand for file names.
 set -f
-unset trace tty dir wrapper
+unset trace tty startdir wrapper shellignores
 runs=0 failed=0
 here=$(cd "$(dirname "$0")" && pwd)
 case $1 in -t) trace="strace -f -qq -e trace=%file -s 300 -o"; shift ;; esac
 gamedir=$(cd "$1" && pwd)
+onpath=$gamedir
 emulator=${2-}
-launcher=$gamedir/korvane-launcher
+program=$gamedir/korvane-launcher
 cr="" shell="sh -c"
-if [ -e "$launcher.exe" ]; then cr=$(printf '\r') shell="cmd /c"; fi
+if [ -e "$program.exe" ]; then cr=$(printf '\r') shell="cmd /c"; fi
 # Runs start in the suite's folder, where the game is not: a POSIX command
 # processor finds it on PATH.  Wine's cmd looks in the current folder first,
 # and is given no PATH of ours: there runs start in the game's folder.
-if [ -n "$cr" ]; then launcher=$launcher.exe dir=$gamedir; fi
+if [ -n "$cr" ]; then program=$program.exe startdir=$gamedir; fi
 if [ -n "$trace" ] && ! $trace /dev/null script -qec true /dev/null; then
 	echo "no strace or no terminal: commands and terminal runs not checked"
 	case ${CI-} in ''|false) exit 77 ;; *) exit 1 ;; esac
@@ -44,53 +46,64 @@ sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
 # system's own.
 ln -s "$gamedir/Korvane.exe" sh
 
-# Runs the launcher with ARGs: through the emulator, if any, or else through
-# wrapper (prlimit, env ...), if set, since a wrapper would change the
-# emulator's own workings, not the launcher's; at a terminal if tty is set;
-# in the folder dir if set; with the suite's folder and then gamedir first
-# on PATH (gamedir only serves there).  What the run writes goes to launch's
-# standard output, which the caller sends to the file out (or to a pipe with
-# no reader).  Then launch itself appends to out the run's exit status, if
-# not 0 (124, or 137 where it had to be killed: it met its time limit of
-# 20 s), and its error output, and makes the file done, which tells keys
-# that the run is over.  $trace ends in -o, for the trace file.
+# Runs program (the launcher) with ARGs, all signals at their default, and
+# its output to launch's output.  Options, set for one call:
+#   startdir  the folder it starts in (the suite's folder if unset)
+#   onpath    the folder that comes second on PATH, after the suite's own
+#   wrapper   what starts it (prlimit, env ...), where no emulator does,
+#             since a wrapper would change the emulator's own workings
+#   tty       set: at a terminal (made by script), echoing nothing
+# Then appends to the file out (where the caller sends launch's output, or
+# to a pipe with no reader) the run's exit status, if not 0 (124, or 137
+# where it had to be killed: it met its time limit of 20 s), and its error
+# output, and makes the file done, which tells keys that the run is over.
+# $cr ends these lines as the run ends its own.
 launch() {	# [ARG...]
-	set -- ${emulator:-$wrapper} "$launcher" "$@"
+	set -- env --default-signal ${emulator:-$wrapper} "$program" "$@"
 	if [ -n "$trace" ]; then set -- $trace "$tmp/trace" "$@"; fi
 	if [ -n "$tty" ]; then set -- script -qec \
 	    "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
-	(ulimit -c 0; ulimit -f 100000; cd "${dir:-.}" &&
-	    PATH="$tmp:$gamedir:$PATH" timeout -k 1 20 "$@") 2>err ||
+	(ulimit -c 0; ulimit -f 100000; cd "${startdir:-.}" &&
+	    PATH="$tmp:$onpath:$PATH" timeout -k 1 20 "$@") 2>err ||
 	    echo "exit status $?$cr" >>out
 	sed 's/^/error output: /' err >>out
 	: >done
 }
 
-# Passes when out holds what the run must leave: the dialogue and then LAST,
-# or else the file OUTPUT.  Traced, check adds to both what the run must
-# show and what strace saw.  LAST serves twice: where it is a game's line,
-# the run must have handed over the one command that starts the game so,
-# even where its output is lost; and there must be a death by the signal
-# DEATH, if given.  Clears out for the next run.  A run that met its time
-# limit ends the suite.  In all, out and want hold:
+# The rules every run must meet.  out must hold exactly what the run must
+# leave: the dialogue (golden.txt, the whole of it, byte for byte) and then
+# ENDING (the stand-in game's line, or the exit status of a run that starts
+# no game), or else the file OUTPUT; no exit status but 0 and no error
+# output, unless these name them.  Traced, strace must also have seen:
+# where ENDING is a game's line, the one command handed over, made from
+# that line: "Korvane.exe " and the switches the game names, each with one
+# blank after it (so it is checked even where the output is lost); the
+# launcher's own process opening no file and changing no folder, the
+# loader's and the locale's files left out; and a death by the signal
+# DEATH, if given, listed once however many processes in a row die of it
+# (uniq).  What the command processor opens is its own.
+# Clears out for the next run; a run that met its time limit ends the
+# suite.  out and want may hold:
 #
 #   ...                              the run's output
 #   exit status 124                  its exit status, if not 0
 #   error output: sh: 1: ...         each line of its error output
 #   command "Korvane.exe -usebot "   traced: each command handed over (as
 #                                    sh -c -- COMMAND since glibc 2.38),
-#   openat "saved"                   each file opened, but the loader's
-#                                    and the locale's, and each chdir,
+#   openat "saved"                   each file the launcher opens, each
+#   chdir "/"                        folder it changes to,
 #   killed by SIGINT                 and each death by a signal
-check() {	# NAME LAST [OUTPUT [DEATH]]
+check() {	# NAME ENDING [OUTPUT [DEATH]]
 	cat "${3:-dialogue}" >want
 	if [ -z "${3-}" ]; then printf '%s\n' "$2$cr" >>want; fi
 	if [ -n "$trace" ]; then
 		printf '%s\n' "$2" ${4:+"killed by $4"} | sed -n -e '/^killed/p' \
 		    -e 's/^Korvane\([^:]*\):.*/command "Korvane.exe\1 "/p' >>want
+		# The first process traced is the launcher's own.
+		self=$(sed -n '1s/ .*//p' trace)
 		sed -n -E -e 's/.*"sh", "-c", ("--", )?(.*)\], .*/command \2/p' \
 		    -e '\%ld\.so\.|\.so[.0-9]*"|/proc/self/|locale|gconv%d' \
-		    -e 's/^[0-9]+ +(open[a-z]*|chdir)\([^"]*("[^"]*").*/\1 \2/p' \
+		    -e 's/^'"$self"' +(open[a-z]*|chdir)\([^"]*("[^"]*").*/\1 \2/p' \
 		    -e 's/.*\+\+\+ (killed by [A-Z]+).*/\1/p' trace | uniq >>out
 	fi
 	runs=$((runs + 1))
@@ -100,12 +113,12 @@ check() {	# NAME LAST [OUTPUT [DEATH]]
 	rm -f out done trace
 }
 
-# Types the KEYS one after another, the n-th once out holds n prompts and
-# game lines (each has one ": "), or the run is over.  At a terminal, the
-# first once the first prompt is out, and with it the end of echoing; as the
-# end of input is a key there, the keys stay until the run is over.
+# Types the KEYS one after another, the n-th once out holds n - 1 prompts
+# and game lines (each has one ": "), or the run is over: each comma in a
+# row waits for one more.  At a terminal, as the end of input is a key
+# there, the keys stay until the run is over.
 keys() {	# KEYS...
-	n=${tty:-0}
+	n=0
 	for k do
 		until [ "$(grep -so ': ' out | wc -l)" -ge $n ] || [ -e done ]
 		do sleep 0.1; done
@@ -115,17 +128,20 @@ keys() {	# KEYS...
 	until [ -z "$tty" ] || [ -e done ]; do sleep 0.1; done
 }
 
-# One run for each row of the table FILE, named FILE:LINE.  A row is: what
-# is typed | what follows the dialogue | what dies | the wrapper; comments,
+# One run for each row of the table FILE, named FILE:LINE, or for the row
+# ROW alone, if set.  A row is: typed | ending | death | wrapper; comments,
 # empty lines and the blanks around each | are left out.  A row with no |,
 # and a table with no row, fail.  grep's line number becomes the first
 # field.
 table() {	# FILE
 	grep -nv -e '^#' -e '^$' "$here/$1" >rows || failed=$((failed + 1))
 	sed -e 's/:/|/' -e 's/ *| */|/g' rows >table
-	while IFS='|' read -r line typed last death wrapper; do
+	if [ -n "${ROW-}" ]; then grep "^${ROW#"$1:"}|" table >rows; mv rows table; fi
+	while IFS='|' read -r line typed ending death wrapper; do
 		(IFS=,; keys $typed) | launch >out
-		check "$1:$line" "${last:-a row with no |}" "" "$death"
+		# No death is expected by a signal that the command processor
+		# leaves ignored for the game.
+		check "$1:$line" "${ending:-a row with no |}" "" "${death#"$shellignores"}"
 	done <table
 }
 
@@ -134,56 +150,73 @@ table() {	# FILE
 timeout 60 $emulator "$gamedir/Korvane.exe" </dev/null >/dev/null 2>&1
 table cases.txt
 
-# Started with arguments, with an input that cannot be read (a folder), in
-# the game's folder, which is on PATH only as an empty entry (the current
-# folder, to a POSIX command processor): no switch comes from the answers
-# or from the arguments, and the game is found.
-(dir=$gamedir gamedir=
- launch --help -h --version /? -usebot -windowed -nosound <. >out)
-check "arguments, an empty entry in PATH" \
-    "Korvane: Player vs. Player, fullscreen, sound on"
+if [ -z "${ROW-}" ]; then
+	none="Korvane: Player vs. Player, fullscreen, sound on"
+	# Started with arguments, with a folder as its input, which cannot be
+	# read, in the game's folder, whose only place on PATH is an empty entry
+	# (the current folder, to a POSIX command processor): no switch comes
+	# from the answers or from the arguments, and the game is found.
+	(startdir=$gamedir onpath=
+	 launch --help -h --version /? -usebot -windowed -nosound <. >out)
+	check "arguments, a folder as input, the game found by an empty PATH entry" "$none"
 
-# The stand-in game alone names a switch it does not know, and fails when
-# its input ends before its player leaves it with a line.
-game="Korvane -u: Player vs. Player, fullscreen, sound on; unknown switch -u"
-printf '%s\n' "$game$cr" "exit status 1$cr" >own
-(launcher=$gamedir/Korvane.exe; printf x | launch -u >out)
-check "the stand-in game alone" "" own
+	# Started with its input closed: the end of the input.  Traced, strace
+	# opens /dev/null in its place.
+	(launch <&- >out)
+	check "input closed" "$none"
 
-# Output that cannot be written: a pipe with no reader left, or a file past
-# its size limit.  The game gets the signal as the launcher was given it: at
-# its default it dies of its first write; ignored, it lives on.  The FIFO,
-# opened to read and write, lets it be opened to write without waiting for
-# a reader; closed again, it leaves none.
-all="Korvane -usebot -windowed -nosound: Player vs. Bot, windowed, sound off"
-mkfifo pipe
-for how in - ''; do
-	(trap "$how" PIPE; exec 3<>pipe 4>pipe 3<&-; echo 2 2 2 | launch >&4)
-	check "no reader, trap '$how'" "$all" /dev/null "${how:+SIGPIPE}"
-	# Windows has no file-size limit, and an emulator leaves out wrapper.
-	if [ -z "$emulator$cr" ]; then
-		(trap "$how" XFSZ; echo 2 2 2 | wrapper="prlimit -f0" launch >out)
-		check "size limit, trap '$how'" "$all" /dev/null "${how:+SIGXFSZ}"
-	fi
-done
+	# The stand-in game alone names a switch it does not know, its case
+	# too, and fails when its input ends before its player leaves it.
+	game="Korvane -u -USEBOT: Player vs. Player, fullscreen, sound on; unknown switch -u; unknown switch -USEBOT"
+	printf '%s\n' "$game$cr" "exit status 1$cr" >own
+	(program=$gamedir/Korvane.exe; printf x | launch -u -USEBOT >out)
+	check "the stand-in game alone: unknown switches, end of input" "" own
 
-# No game where the command processor looks for it: after the dialogue, only
-# what it writes itself when started for the same command (under the
-# emulator, if any).  On POSIX systems the game is in the current folder,
-# where the command processor does not look; wine's cmd gets none.
-cp dialogue own
-$emulator $shell "Korvane.exe -usebot -windowed -nosound " >>own 2>err
-sed 's/^/error output: /' err >>own
-(if [ -z "$cr" ]; then dir=$gamedir; else dir=.; fi
- gamedir=$tmp; echo 2 2 2 | launch >out)
-check "no game to start" "$all" own
+	# Output that cannot be written: a pipe with no reader left, or a file
+	# past its size limit.  The game gets the signal as the launcher was
+	# given it: at its default it dies of its first write; ignored, it
+	# lives on.  The FIFO, opened to read and write, lets it be opened to
+	# write without waiting for a reader; closed again, it leaves none.
+	all="Korvane -usebot -windowed -nosound: Player vs. Bot, windowed, sound off"
+	mkfifo pipe
+	for how in default ignore; do
+		if [ $how = default ]; then pipe=SIGPIPE size=SIGXFSZ; else pipe= size=; fi
+		(exec 3<>pipe 4>pipe 3<&-
+		 echo 2 2 2 | wrapper="env --$how-signal=PIPE" launch >&4)
+		check "no reader, SIGPIPE at $how" "$all" /dev/null "$pipe"
+		# Windows has no file-size limit, and an emulator leaves out wrapper.
+		if [ -z "$emulator$cr" ]; then
+			(echo 2 2 2 |
+			 wrapper="env --$how-signal=XFSZ prlimit -f0" launch >out)
+			check "size limit, SIGXFSZ at $how" "$all" /dev/null "$size"
+		fi
+	done
+
+	# No game where the command processor looks for it: after the
+	# dialogue, only what it writes itself when started for the same
+	# command (under the emulator, if any).  On POSIX systems the game is
+	# in the current folder, where the command processor does not look;
+	# wine's cmd gets none.
+	cp dialogue own
+	$emulator $shell "Korvane.exe -usebot -windowed -nosound " >>own 2>err
+	sed 's/^/error output: /' err >>own
+	(if [ -z "$cr" ]; then startdir=$gamedir; else startdir=.; fi
+	 onpath=$tmp; echo 2 2 2 | launch >out)
+	check "no game to start" "$all" own
+fi
 
 # At a terminal, which ends each line with CR LF and, set so, echoes nothing.
 if [ -n "$trace" ]; then
 	tty=1 cr=$(printf '\r')
+	# The system's command processor may start the game with SIGQUIT
+	# ignored (BusyBox's does): Ctrl-\ cannot end it there.
+	# (SIGQUIT is the mask 4; the last hex digit of SigIgn holds it.)
+	if env --default-signal /bin/sh -c "grep -q '^SigIgn:.*[4-7c-f]$' /proc/self/status"; then
+		shellignores=SIGQUIT
+	fi
 	sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
 	table terminal.txt
 fi
 
 echo "$((runs - failed)) passed, $failed failed"
-[ "$failed" -eq 0 ]
+[ "$failed" -eq 0 ] && [ "$runs" -gt 0 ]
