@@ -19,6 +19,15 @@ test-sanitize:
 test-clang:
 	cmake --workflow --preset clang
 
+# The suite with bash and with BusyBox sh as the system's /bin/sh, as
+# Fedora, Arch or macOS and Alpine have it, each bound over it in a mount
+# namespace of its own, which ends with it.  It needs root.
+test-shells: all
+	for shell in bash busybox; do \
+	    unshare --mount --propagation private sh -c "mount --bind \
+	        $$(command -v $$shell) /bin/sh && ctest --preset default" || exit 1; \
+	done
+
 # make test and make test-sanitize in a throwaway Debian 13, which mmdebstrap
 # builds from Debian's packages and removes again, also when a test fails or
 # the run is stopped: its mounts live in a namespace of their own, its
@@ -42,10 +51,13 @@ test-windows:
 	cmake --build --preset windows
 	ctest --preset windows
 
-# The ZIP of the Windows launcher and README, in build-windows.
+# The ZIP of the Windows launcher, README and licence, in build-windows.
+# Its bytes follow the sources: its files' times are SOURCE_DATE_EPOCH, or
+# else the time of the last commit, in UTC.
 package:
 	cmake --preset windows
-	cmake --build --preset windows --target package
+	SOURCE_DATE_EPOCH=$${SOURCE_DATE_EPOCH:-$$(git log -1 --format=%ct)} TZ=UTC \
+	    cmake --build --preset windows --target package
 
 lint: all
 	clang-tidy -p build --quiet src/launcher.cpp game/korvane.cpp
@@ -56,5 +68,5 @@ build/CMakeCache.txt:
 clean:
 	rm -rf build build-windows build-sanitize build-clang
 
-.PHONY: all run test test-sanitize test-clang test-debian13 test-windows \
-	package lint clean
+.PHONY: all run test test-sanitize test-clang test-shells test-debian13 \
+	test-windows package lint clean
