@@ -19,12 +19,11 @@
 # Rows and wrappers are split on commas or blanks where they are not
 # quoted: no * or ? in them may stand for file names.
 set -f
-unset trace tty startdir wrapper shellignores
+unset trace tty startdir onpath wrapper shellignores
 runs=0 failed=0
 here=$(cd "$(dirname "$0")" && pwd)
 case $1 in -t) trace="strace -f -qq -e trace=%file -s 300 -o"; shift ;; esac
 gamedir=$(cd "$1" && pwd)
-onpath=$gamedir
 emulator=${2-}
 program=$gamedir/korvane-launcher
 cr="" shell="sh -c"
@@ -50,6 +49,7 @@ ln -s "$gamedir/Korvane.exe" sh
 # its output to launch's output.  Options, set for one call:
 #   startdir  the folder it starts in (the suite's folder if unset)
 #   onpath    the folder that comes second on PATH, after the suite's own
+#             (gamedir if unset)
 #   wrapper   what starts it (prlimit, env ...), where no emulator does,
 #             since a wrapper would change the emulator's own workings
 #   tty       set: at a terminal (made by script), echoing nothing
@@ -64,7 +64,7 @@ launch() {	# [ARG...]
 	if [ -n "$tty" ]; then set -- script -qec \
 	    "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
 	(ulimit -c 0; ulimit -f 100000; cd "${startdir:-.}" &&
-	    PATH="$tmp:$onpath:$PATH" timeout -k 1 20 "$@") 2>err ||
+	    PATH="$tmp:${onpath-$gamedir}:$PATH" timeout -k 1 20 "$@") 2>err ||
 	    echo "exit status $?$cr" >>out
 	sed 's/^/error output: /' err >>out
 	: >done
@@ -151,19 +151,19 @@ timeout 60 $emulator "$gamedir/Korvane.exe" </dev/null >/dev/null 2>&1
 table cases.txt
 
 if [ -z "${ROW-}" ]; then
-	none="Korvane: Player vs. Player, fullscreen, sound on"
 	# Started with arguments, with a folder as its input, which cannot be
 	# read, in the game's folder, whose only place on PATH is an empty entry
 	# (the current folder, to a POSIX command processor): no switch comes
 	# from the answers or from the arguments, and the game is found.
 	(startdir=$gamedir onpath=
 	 launch --help -h --version /? -usebot -windowed -nosound <. >out)
-	check "arguments, a folder as input, the game found by an empty PATH entry" "$none"
+	check "arguments, a folder as input, the game found by an empty PATH entry" \
+	    "Korvane: Player vs. Player, fullscreen, sound on"
 
 	# Started with its input closed: the end of the input.  Traced, strace
 	# opens /dev/null in its place.
 	(launch <&- >out)
-	check "input closed" "$none"
+	check "input closed" "Korvane: Player vs. Player, fullscreen, sound on"
 
 	# The stand-in game alone names a switch it does not know, its case
 	# too, and fails when its input ends before its player leaves it.
