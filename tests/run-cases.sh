@@ -92,7 +92,9 @@ launch() {	# [ARG...]
 #                                    sh -c -- COMMAND since glibc 2.38),
 #   openat "saved"                   each file the launcher opens, each
 #   chdir "/"                        folder it changes to,
-#   killed by SIGINT                 and each death by a signal
+#   killed by SIGINT                 and each death by a signal;
+#   over before all its keys were    a run that ended before its keys
+#   typed                            were typed (see keys)
 check() {	# NAME ENDING [OUTPUT [DEATH]]
 	cat "${3:-dialogue}" >want
 	if [ -z "${3-}" ]; then printf '%s\n' "$2$cr" >>want; fi
@@ -114,14 +116,16 @@ check() {	# NAME ENDING [OUTPUT [DEATH]]
 }
 
 # Types the KEYS one after another, the n-th once out holds n - 1 prompts
-# and game lines (each has one ": "), or the run is over: each comma in a
-# row waits for one more.  At a terminal, as the end of input is a key
+# and game lines (each has one ": "): each comma in a row waits for one
+# more.  A run that is over before that, such as a launcher that does not
+# wait for the game, fails.  At a terminal, as the end of input is a key
 # there, the keys stay until the run is over.
 keys() {	# KEYS...
 	n=0
 	for k do
 		until [ "$(grep -so ': ' out | wc -l)" -ge $n ] || [ -e done ]
 		do sleep 0.1; done
+		if [ -e done ]; then echo "over before all its keys were typed" >>out; fi
 		printf '%b' "$k"
 		n=$((n + 1))
 	done
@@ -156,7 +160,7 @@ if [ -z "${ROW-}" ]; then
 	# (the current folder, to a POSIX command processor): no switch comes
 	# from the answers or from the arguments, and the game is found.
 	(startdir=$gamedir onpath=
-	 launch --help -h --version /? -usebot -windowed -nosound <. >out)
+	 launch --help -h --version /? -usebot -windowed -nosound 2 2 2 <. >out)
 	check "arguments, a folder as input, the game found by an empty PATH entry" \
 	    "Korvane: Player vs. Player, fullscreen, sound on"
 
