@@ -42,6 +42,14 @@ test-windows:
 	cmake --build --preset windows
 	ctest --preset windows
 
+# The same against the Universal C Runtime, as Visual Studio and MSYS2's UCRT64
+# link it (Debian 13's g++-mingw-w64-ucrt64, wine64); the launcher must import
+# it, not msvcrt.dll.
+test-windows-ucrt:
+	cmake --workflow --preset windows-ucrt
+	x86_64-w64-mingw32ucrt-objdump -p build-windows-ucrt/bin/korvane-launcher.exe | \
+	    awk '/DLL Name/ { print; u += /api-ms-win-crt-/; m += /msvcrt/ } END { exit !u || m }'
+
 # The ZIP of the Windows launcher and README, in build-windows.
 package:
 	cmake --preset windows
@@ -54,7 +62,7 @@ build/CMakeCache.txt:
 	cmake --preset default
 
 clean:
-	rm -rf build build-windows build-sanitize build-clang
+	rm -rf build build-windows build-windows-ucrt build-sanitize build-clang
 
 .PHONY: all run test test-sanitize test-clang test-debian13 test-windows \
-	package lint clean
+	test-windows-ucrt package lint clean
