@@ -19,21 +19,25 @@ test-sanitize:
 test-clang:
 	cmake --workflow --preset clang
 
-# make test and make test-sanitize in a throwaway Debian 13, which mmdebstrap
-# builds from Debian's packages and removes again, also when a test fails or
-# the run is stopped: its mounts live in a namespace of their own, its
-# processes die with it, and its folder goes with the trap.  It needs root
-# and the network.  A mirror that lags behind a release file's Valid-Until
-# is fine for a system that lives minutes.
+# make test, make test-sanitize and make test-windows-ucrt in a throwaway
+# Debian 13, which mmdebstrap builds from Debian's packages and removes again,
+# also when a test fails or the run is stopped: its mounts live in a namespace
+# of their own, its processes die with it, and its folder goes with the trap.
+# Wine's server and its helpers outlive the suite by a moment: waited for, so
+# they are not writing in the prefix while it is removed.  It needs root and
+# the network.  A mirror that lags behind a release file's Valid-Until is fine
+# for a system that lives minutes.
 test-debian13:
 	@[ "$$(id -u)" -eq 0 ] || { echo "$@ needs root, for mmdebstrap"; exit 1; }
 	tmp=$$(mktemp -d) && trap 'rm -rf "$$tmp"' EXIT INT TERM && \
 	TMPDIR=$$tmp unshare --mount --pid --fork --propagation private \
-	mmdebstrap --variant=minbase --include=make,cmake,g++,strace,util-linux \
+	mmdebstrap --variant=minbase \
+	    --include=make,cmake,g++,strace,util-linux,g++-mingw-w64-ucrt64,wine64 \
 	    --aptopt='Acquire::Check-Valid-Until "false"' \
 	    --customize-hook='mkdir "$$1/korvane"' \
 	    --customize-hook='tar -cf - --exclude=./.git --exclude="./build*" . | tar -xf - -C "$$1/korvane"' \
-	    --customize-hook='chroot "$$1" make -C /korvane test test-sanitize' \
+	    --customize-hook='chroot "$$1" make -C /korvane test test-sanitize test-windows-ucrt' \
+	    --customize-hook='WINEPREFIX=/korvane/build-windows-ucrt/wine chroot "$$1" /usr/lib/wine/wineserver -w' \
 	    trixie /dev/null
 
 # Windows executables, run under wine with a prefix of their own.
