@@ -28,21 +28,25 @@ test-shells: all
 	        $$(command -v $$shell) /bin/sh && ctest --preset default" || exit 1; \
 	done
 
-# make test and make test-sanitize in a throwaway Debian 13, which mmdebstrap
-# builds from Debian's packages and removes again, also when a test fails or
-# the run is stopped: its mounts live in a namespace of their own, its
-# processes die with it, and its folder goes with the trap.  It needs root
-# and the network.  A mirror that lags behind a release file's Valid-Until
-# is fine for a system that lives minutes.
+# make test, make test-sanitize and make test-windows-ucrt in a throwaway
+# Debian 13, which mmdebstrap builds from Debian's packages and removes again,
+# also when a test fails or the run is stopped: its mounts live in a namespace
+# of their own, its processes die with it, and its folder goes with the trap.
+# Wine's server and its helpers outlive the suite by a moment: waited for, so
+# they are not writing in the prefix while it is removed.  It needs root and
+# the network.  A mirror that lags behind a release file's Valid-Until is fine
+# for a system that lives minutes.
 test-debian13:
 	@[ "$$(id -u)" -eq 0 ] || { echo "$@ needs root, for mmdebstrap"; exit 1; }
 	tmp=$$(mktemp -d) && trap 'rm -rf "$$tmp"' EXIT INT TERM && \
 	TMPDIR=$$tmp unshare --mount --pid --fork --propagation private \
-	mmdebstrap --variant=minbase --include=make,cmake,g++,strace,util-linux \
+	mmdebstrap --variant=minbase \
+	    --include=make,cmake,g++,strace,util-linux,g++-mingw-w64-ucrt64,wine64 \
 	    --aptopt='Acquire::Check-Valid-Until "false"' \
 	    --customize-hook='mkdir "$$1/korvane"' \
 	    --customize-hook='tar -cf - --exclude=./.git --exclude="./build*" . | tar -xf - -C "$$1/korvane"' \
-	    --customize-hook='chroot "$$1" make -C /korvane test test-sanitize' \
+	    --customize-hook='chroot "$$1" make -C /korvane test test-sanitize test-windows-ucrt' \
+	    --customize-hook='WINEPREFIX=/korvane/build-windows-ucrt/wine TMPDIR=/korvane/build-windows-ucrt chroot "$$1" /usr/lib/wine/wineserver -w' \
 	    trixie /dev/null
 
 # Windows executables, run under wine with a prefix of their own.
@@ -50,6 +54,14 @@ test-windows:
 	cmake --preset windows
 	cmake --build --preset windows
 	ctest --preset windows
+
+# The same against the Universal C Runtime, as Visual Studio and MSYS2's UCRT64
+# link it (Debian 13's g++-mingw-w64-ucrt64, wine64); the launcher must import
+# it, not msvcrt.dll.
+test-windows-ucrt:
+	cmake --workflow --preset windows-ucrt
+	x86_64-w64-mingw32ucrt-objdump -p build-windows-ucrt/bin/korvane-launcher.exe | \
+	    awk '/DLL Name/ { print; u += /api-ms-win-crt-/; m += /msvcrt/ } END { exit !u || m }'
 
 # The ZIP of the Windows launcher, README and licence, in build-windows.
 # Its bytes follow the sources: its files' times are SOURCE_DATE_EPOCH, or
@@ -66,7 +78,7 @@ build/CMakeCache.txt:
 	cmake --preset default
 
 clean:
-	rm -rf build build-windows build-sanitize build-clang
+	rm -rf build build-windows build-windows-ucrt build-sanitize build-clang
 
 .PHONY: all run test test-sanitize test-clang test-shells test-debian13 \
-	test-windows package lint clean
+	test-windows test-windows-ucrt package lint clean
