@@ -161,8 +161,7 @@ if [ -z "${ROW-}" ]; then
 	# from the answers or from the arguments, and the game is found.
 	(startdir=$gamedir onpath=
 	 launch --help -h --version /? -usebot -windowed -nosound 2 2 2 <. >out)
-	check "arguments, a folder as input, the game found by an empty PATH entry" \
-	    "Korvane: Player vs. Player, fullscreen, sound on"
+	check "arguments, a folder as input, an empty PATH entry" "Korvane: Player vs. Player, fullscreen, sound on"
 
 	# Started with its input closed: the end of the input.  Traced, strace
 	# opens /dev/null in its place.
