@@ -46,7 +46,7 @@ test-debian13:
 	    --customize-hook='mkdir "$$1/korvane"' \
 	    --customize-hook='tar -cf - --exclude=./.git --exclude="./build*" . | tar -xf - -C "$$1/korvane"' \
 	    --customize-hook='chroot "$$1" make -C /korvane test test-sanitize test-windows-ucrt' \
-	    --customize-hook='WINEPREFIX=/korvane/build-windows-ucrt/wine TMPDIR=/korvane/build-windows-ucrt chroot "$$1" /usr/lib/wine/wineserver -w' \
+	    --customize-hook='WINEPREFIX=/korvane/build-windows-ucrt/wine chroot "$$1" /usr/lib/wine/wineserver -w' \
 	    trixie /dev/null
 
 # Windows executables, run under wine with a prefix of their own.
