@@ -9,7 +9,8 @@
 #
 # usage: [ROW=FILE:LINE] run-cases.sh [-t] BINDIR [EMULATOR]
 #   e.g. sh tests/run-cases.sh build/bin
-#        ROW=cases.txt:27 sh tests/run-cases.sh build/bin   (that row alone)
+#        ROW=cases.txt:32 sh tests/run-cases.sh build/bin   (that row alone;
+#        a row of terminal.txt needs -t)
 # BINDIR holds the launcher and the stand-in game.  Where strace or
 # util-linux's script cannot run, -t says so and exits 77, for skipped, or
 # 1 where CI is set (not to false), as CI services set it.  A launcher named
@@ -49,7 +50,7 @@ ln -s "$gamedir/Korvane.exe" sh
 # its output to launch's output.  Options, set for one call:
 #   startdir  the folder it starts in (the suite's folder if unset)
 #   onpath    the folder that comes second on PATH, after the suite's own
-#             (gamedir if unset)
+#             (gamedir if unset; set empty, an empty PATH entry)
 #   wrapper   what starts it (prlimit, env ...), where no emulator does,
 #             since a wrapper would change the emulator's own workings
 #   tty       set: at a terminal (made by script), echoing nothing
@@ -70,10 +71,13 @@ launch() {	# [ARG...]
 	: >done
 }
 
-# The rules every run must meet.  out must hold exactly what the run must
+# The rules every run must meet, in short: its whole output byte for byte,
+# no error output and exit status 0, unless the expected output says
+# otherwise.  In full: out must hold exactly what the run must
 # leave: the dialogue (golden.txt, the whole of it, byte for byte) and then
 # ENDING (the stand-in game's line, or the exit status of a run that starts
-# no game), or else the file OUTPUT; no exit status but 0 and no error
+# no game), or else, where OUTPUT is given and not empty, the file OUTPUT
+# (/dev/null for nothing at all); no exit status but 0 and no error
 # output, unless these name them.  Traced, strace must also have seen:
 # where ENDING is a game's line, the one command handed over, made from
 # that line: "Korvane.exe " and the switches the game names, each with one
@@ -92,9 +96,8 @@ launch() {	# [ARG...]
 #                                    sh -c -- COMMAND since glibc 2.38),
 #   openat "saved"                   each file the launcher opens, each
 #   chdir "/"                        folder it changes to,
-#   killed by SIGINT                 and each death by a signal;
-#   over before all its keys were    a run that ended before its keys
-#   typed                            were typed (see keys)
+#   killed by SIGINT                 and each death by a signal
+#   over before all its keys were typed    (see keys)
 check() {	# NAME ENDING [OUTPUT [DEATH]]
 	cat "${3:-dialogue}" >want
 	if [ -z "${3-}" ]; then printf '%s\n' "$2$cr" >>want; fi
@@ -115,9 +118,10 @@ check() {	# NAME ENDING [OUTPUT [DEATH]]
 	rm -f out done trace
 }
 
-# Types the KEYS one after another, the n-th once out holds n - 1 prompts
-# and game lines (each has one ": "): each comma in a row waits for one
-# more.  A run that is over before that, such as a launcher that does not
+# Types the KEYS one after another: the n-th key waits until out holds n - 1
+# lines with ": " (prompts and game lines), so each comma in a row waits
+# for one more (",2\n,bye\n": "2\n" at the first prompt, "bye\n" at the
+# next prompt or game line).  A run that is over before that, such as a launcher that does not
 # wait for the game, fails.  At a terminal, as the end of input is a key
 # there, the keys stay until the run is over.
 keys() {	# KEYS...
@@ -141,6 +145,7 @@ table() {	# FILE
 	grep -nv -e '^#' -e '^$' "$here/$1" >rows || failed=$((failed + 1))
 	sed -e 's/:/|/' -e 's/ *| */|/g' rows >table
 	if [ -n "${ROW-}" ]; then grep "^${ROW#"$1:"}|" table >rows; mv rows table; fi
+	# read sets wrapper, launch's option, for the row.
 	while IFS='|' read -r line typed ending death wrapper; do
 		(IFS=,; keys $typed) | launch >out
 		# No death is expected by a signal that the command processor
@@ -171,27 +176,27 @@ if [ -z "${ROW-}" ]; then
 	# The stand-in game alone names a switch it does not know, its case
 	# too, and fails when its input ends before its player leaves it.
 	game="Korvane -u -USEBOT: Player vs. Player, fullscreen, sound on; unknown switch -u; unknown switch -USEBOT"
-	printf '%s\n' "$game$cr" "exit status 1$cr" >own
+	printf '%s\n' "$game$cr" "exit status 1$cr" >expected
 	(program=$gamedir/Korvane.exe; printf x | launch -u -USEBOT >out)
-	check "the stand-in game alone: unknown switches, end of input" "" own
+	check "the stand-in game alone: unknown switches, end of input" "" expected
 
 	# Output that cannot be written: a pipe with no reader left, or a file
 	# past its size limit.  The game gets the signal as the launcher was
 	# given it: at its default it dies of its first write; ignored, it
 	# lives on.  The FIFO, opened to read and write, lets it be opened to
 	# write without waiting for a reader; closed again, it leaves none.
-	all="Korvane -usebot -windowed -nosound: Player vs. Bot, windowed, sound off"
+	allswitches="Korvane -usebot -windowed -nosound: Player vs. Bot, windowed, sound off"
 	mkfifo pipe
 	for how in default ignore; do
 		if [ $how = default ]; then pipe=SIGPIPE size=SIGXFSZ; else pipe= size=; fi
 		(exec 3<>pipe 4>pipe 3<&-
 		 echo 2 2 2 | wrapper="env --$how-signal=PIPE" launch >&4)
-		check "no reader, SIGPIPE at $how" "$all" /dev/null "$pipe"
+		check "no reader, SIGPIPE at $how" "$allswitches" /dev/null "$pipe"
 		# Windows has no file-size limit, and an emulator leaves out wrapper.
 		if [ -z "$emulator$cr" ]; then
 			(echo 2 2 2 |
 			 wrapper="env --$how-signal=XFSZ prlimit -f0" launch >out)
-			check "size limit, SIGXFSZ at $how" "$all" /dev/null "$size"
+			check "size limit, SIGXFSZ at $how" "$allswitches" /dev/null "$size"
 		fi
 	done
 
@@ -200,12 +205,12 @@ if [ -z "${ROW-}" ]; then
 	# command (under the emulator, if any).  On POSIX systems the game is
 	# in the current folder, where the command processor does not look;
 	# wine's cmd gets none.
-	cp dialogue own
-	$emulator $shell "Korvane.exe -usebot -windowed -nosound " >>own 2>err
-	sed 's/^/error output: /' err >>own
+	cp dialogue expected
+	$emulator $shell "Korvane.exe -usebot -windowed -nosound " >>expected 2>err
+	sed 's/^/error output: /' err >>expected
 	(if [ -z "$cr" ]; then startdir=$gamedir; else startdir=.; fi
 	 onpath=$tmp; echo 2 2 2 | launch >out)
-	check "no game to start" "$all" own
+	check "no game to start" "$allswitches" expected
 fi
 
 # At a terminal, which ends each line with CR LF and, set so, echoes nothing.
@@ -221,5 +226,5 @@ if [ -n "$trace" ]; then
 	table terminal.txt
 fi
 
-echo "$((runs - failed)) passed, $failed failed"
+echo "$((runs - failed)) passed, $failed failed${ROW:+ of the row $ROW}"
 [ "$failed" -eq 0 ] && [ "$runs" -gt 0 ]
