@@ -121,9 +121,9 @@ check() {	# NAME ENDING [OUTPUT [DEATH]]
 # Types the KEYS one after another: the n-th key waits until out holds n - 1
 # lines with ": " (prompts and game lines), so each comma in a row waits
 # for one more (",2\n,bye\n": "2\n" at the first prompt, "bye\n" at the
-# next prompt or game line).  A run that is over before that, such as a launcher that does not
-# wait for the game, fails.  At a terminal, as the end of input is a key
-# there, the keys stay until the run is over.
+# next prompt or game line).  A run that is over before that, such as a
+# launcher that does not wait for the game, fails.  At a terminal, as the
+# end of input is a key there, the keys stay until the run is over.
 keys() {	# KEYS...
 	n=0
 	for k do
