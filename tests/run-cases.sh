@@ -73,8 +73,8 @@ launch() {	# [ARG...]
 
 # The rules every run must meet, in short: its whole output byte for byte,
 # no error output and exit status 0, unless the expected output says
-# otherwise.  In full: out must hold exactly what the run must
-# leave: the dialogue (golden.txt, the whole of it, byte for byte) and then
+# otherwise.  In full: out must hold exactly what the run must leave: the
+# dialogue (golden.txt, the whole of it, byte for byte) and then
 # ENDING (the stand-in game's line, or the exit status of a run that starts
 # no game), or else, where OUTPUT is given and not empty, the file OUTPUT
 # (/dev/null for nothing at all); no exit status but 0 and no error
@@ -188,15 +188,15 @@ if [ -z "${ROW-}" ]; then
 	allswitches="Korvane -usebot -windowed -nosound: Player vs. Bot, windowed, sound off"
 	mkfifo pipe
 	for how in default ignore; do
-		if [ $how = default ]; then pipe=SIGPIPE size=SIGXFSZ; else pipe= size=; fi
+		if [ $how = default ]; then pipedeath=SIGPIPE sizedeath=SIGXFSZ; else pipedeath= sizedeath=; fi
 		(exec 3<>pipe 4>pipe 3<&-
 		 echo 2 2 2 | wrapper="env --$how-signal=PIPE" launch >&4)
-		check "no reader, SIGPIPE at $how" "$allswitches" /dev/null "$pipe"
+		check "no reader, SIGPIPE at $how" "$allswitches" /dev/null "$pipedeath"
 		# Windows has no file-size limit, and an emulator leaves out wrapper.
 		if [ -z "$emulator$cr" ]; then
 			(echo 2 2 2 |
 			 wrapper="env --$how-signal=XFSZ prlimit -f0" launch >out)
-			check "size limit, SIGXFSZ at $how" "$allswitches" /dev/null "$size"
+			check "size limit, SIGXFSZ at $how" "$allswitches" /dev/null "$sizedeath"
 		fi
 	done
 
