@@ -54,12 +54,11 @@ static int UserInput()
 }
 
 #if defined(SIGPIPE) || defined(SIGXFSZ)
-/* Ignores a signal during the dialogue; returns how it came, for the game. */
-static Handler Ignore(int sig)
+/* Hands the game a signal as the launcher was given it, if it was changed. */
+static void Restore(int sig, Handler given)
 {
-	Handler given = signal(sig, SIG_IGN);
-
-	return given == SIG_ERR ? SIG_DFL : given;
+	if (given != SIG_ERR)
+		(void)signal(sig, given);
 }
 #endif
 
@@ -102,10 +101,10 @@ int main()
 	 * size limit, must not keep the game from starting.
 	 */
 #ifdef SIGPIPE
-	Handler onPipe = Ignore(SIGPIPE);
+	Handler onPipe = signal(SIGPIPE, SIG_IGN);
 #endif
 #ifdef SIGXFSZ
-	Handler onSize = Ignore(SIGXFSZ);
+	Handler onSize = signal(SIGXFSZ, SIG_IGN);
 #endif
 	printf("================\nKorvane Launcher\n================\n");
 	ShowMenu(0);
@@ -114,12 +113,11 @@ int main()
 	    useBot ? "-usebot " : "", windowed ? "-windowed " : "",
 	    noSound ? "-nosound " : "");
 
-	/* The game gets them as we were given them. */
 #ifdef SIGPIPE
-	(void)signal(SIGPIPE, onPipe);
+	Restore(SIGPIPE, onPipe);
 #endif
 #ifdef SIGXFSZ
-	(void)signal(SIGXFSZ, onSize);
+	Restore(SIGXFSZ, onSize);
 #endif
 	/*
 	 * Starting the game through the command processor is the launcher's
