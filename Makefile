@@ -63,13 +63,19 @@ test-windows-ucrt:
 	x86_64-w64-mingw32ucrt-objdump -p build-windows-ucrt/bin/korvane-launcher.exe | \
 	    awk '/DLL Name/ { print; u += /api-ms-win-crt-/; m += /msvcrt/ } END { exit !u || m }'
 
-# The ZIP of the Windows launcher, README and licence, in build-windows.
-# Its bytes follow the sources: its files' times are SOURCE_DATE_EPOCH, or
-# else the time of the last commit, in UTC.
+# The release ZIP of the Windows launcher, in build-windows.  Its bytes
+# follow the sources alone.  Its file times are SOURCE_DATE_EPOCH, or else
+# the commit's time: from cmake/commit-time in a tarball made by git
+# archive, which writes it there, or else from git.  ZIP times are local,
+# hence UTC.  fakeroot makes every file's owner root, whoever builds.
 package:
-	cmake --preset windows
-	SOURCE_DATE_EPOCH=$${SOURCE_DATE_EPOCH:-$$(git log -1 --format=%ct)} TZ=UTC \
-	    cmake --build --preset windows --target package
+	@epoch=$${SOURCE_DATE_EPOCH:-$$(grep -x '[0-9][0-9]*' cmake/commit-time)}; \
+	epoch=$${epoch:-$$(git log -1 --format=%ct 2>/dev/null)}; \
+	[ -n "$$epoch" ] || { \
+	    echo "$@: no commit time here (no git, no tarball's): set SOURCE_DATE_EPOCH" >&2; \
+	    exit 1; }; \
+	cmake --preset windows && SOURCE_DATE_EPOCH=$$epoch TZ=UTC \
+	    fakeroot cmake --build --preset windows --target package
 
 lint: all
 	clang-tidy -p build --quiet src/launcher.cpp game/korvane.cpp
@@ -78,7 +84,7 @@ build/CMakeCache.txt:
 	cmake --preset default
 
 clean:
-	rm -rf build build-windows build-windows-ucrt build-sanitize build-clang
+	rm -rf build build-*
 
 .PHONY: all run test test-sanitize test-clang test-shells test-debian13 \
 	test-windows test-windows-ucrt package lint clean
