@@ -62,8 +62,11 @@ ln -s "$gamedir/Korvane.exe" sh
 launch() {	# [ARG...]
 	set -- env --default-signal ${emulator:-$wrapper} "$program" "$@"
 	if [ -n "$trace" ]; then set -- $trace "$tmp/trace" "$@"; fi
-	if [ -n "$tty" ]; then set -- script -qec \
-	    "stty -echo; exec $(printf "'%s' " "$@")" /dev/null; fi
+	# script hands its command to a shell: each word goes in single quotes,
+	# and a quote in a word is closed, escaped and opened again ('\'').
+	if [ -n "$tty" ]; then set -- script -qec "stty -echo; exec $(
+	    printf '%s\n' "$@" | sed "s/'/'\\\\''/g; s/^/'/; s/\$/' /" | tr -d '\n'
+	    )" /dev/null; fi
 	(ulimit -c 0; ulimit -f 100000; cd "${startdir:-.}" &&
 	    PATH="$tmp:${onpath-$gamedir}:$PATH" timeout -k 1 20 "$@") 2>err ||
 	    echo "exit status $?$cr" >>out
