@@ -34,7 +34,7 @@ if [ -e "$program.exe" ]; then cr=$(printf '\r') shell="cmd /c"; fi
 # and is given no PATH of ours: there runs start in the game's folder.
 if [ -n "$cr" ]; then program=$program.exe startdir=$gamedir; fi
 if [ -n "$trace" ] && ! $trace /dev/null script -qec true /dev/null; then
-	echo "no strace or no terminal: commands and terminal runs not checked"
+	echo "no strace or no terminal: traced and terminal runs not checked"
 	case ${CI-} in ''|false) exit 77 ;; *) exit 1 ;; esac
 fi
 # The suite works in a folder of its own, which it removes at its end.
