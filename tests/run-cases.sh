@@ -11,7 +11,7 @@
 # usage: [ROW=FILE:LINE] sh run-cases.sh [-t] BINDIR [EMULATOR]
 #   sh tests/run-cases.sh build/bin                    every run
 #   sh tests/run-cases.sh -t build/bin                 every run, traced
-#   ROW=cases.txt:32 sh tests/run-cases.sh build/bin   the row on line 32
+#   ROW=cases.txt:35 sh tests/run-cases.sh build/bin   the row on line 35
 # ROW runs one row alone.  A row is named by its table and its line, and a
 # line number alone names none.  A ROW that names no row fails, and says so.
 # The runs after the tables run only where ROW is not set.
