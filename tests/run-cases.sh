@@ -24,8 +24,8 @@
 # which CTest counts as skipped.  Where CI is set, and not to false, it
 # exits 1 instead, as CI services set CI.
 
-# Rows and wrappers are split at commas or blanks.  set -f keeps a * or ? in
-# them from standing for file names.
+# A row's keys are split at its commas, and a wrapper at its blanks.  set -f
+# keeps a * or ? in them from standing for file names.
 set -f
 runs=0 failed=0 shell_ignores=""
 here=$(cd "$(dirname "$0")" && pwd)
@@ -70,7 +70,9 @@ ln -s "$gamedir/Korvane.exe" sh
 # A death by SIGQUIT leaves no core file (ulimit -c 0).  A program that
 # writes on and on stops at about 50 MB (ulimit -f counts blocks of 512
 # bytes), so it fills no disk before its time limit.
-# Then launch appends to the file out the run's exit status, if not 0.  124
+# The caller sends launch's output where the run must write: to the file
+# out, mostly.  Whatever it is, launch appends to the file out, which check
+# reads, the run's exit status, if not 0.  124
 # is the exit status of a run that met its time limit, and 137 that of a run
 # killed then.  It appends each line of the run's error output too.  These
 # lines end in $cr, as the run's own do.
@@ -130,6 +132,8 @@ death_by_signal='s/.*\+\+\+ (killed by [A-Z]+).*/\1/p'
 #   - OUTPUT, the whole of it, byte for byte.
 #   - Where OUTPUT is the file dialogue (golden.txt), ENDING: the stand-in
 #     game's line, or the exit status of a run that starts no game.
+#     Where OUTPUT is another file, ENDING is not in the output.  It still
+#     names the game that the run must start, which only -t can check.
 #   - No exit status but 0, and no error output, unless OUTPUT or ENDING
 #     holds them.
 #   - Traced, where ENDING is a game's line, the command for it.
@@ -224,7 +228,10 @@ table() {	# FILE
 timeout 60 $emulator "$gamedir/Korvane.exe" </dev/null >/dev/null 2>&1
 table cases.txt
 
-# The runs that a row cannot say, each under a name of its own.
+# The runs that a row cannot say, each under a name of its own.  A new one
+# calls launch with its options, then check with its name.  An emulator runs
+# it without its wrapper, and Windows has no prlimit: a run that means
+# nothing there is skipped, as the size-limit runs are.
 if [ -z "${ROW-}" ]; then
 	# Started with arguments, and with a folder as its input, which cannot
 	# be read.  It starts in the game's folder, and PATH names that folder
