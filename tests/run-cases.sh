@@ -11,7 +11,7 @@
 # usage: [ROW=FILE:LINE] sh run-cases.sh [-t] BINDIR [EMULATOR]
 #   sh tests/run-cases.sh build/bin                    every run
 #   sh tests/run-cases.sh -t build/bin                 every run, traced
-#   ROW=cases.txt:35 sh tests/run-cases.sh build/bin   the row on line 35
+#   ROW=cases.txt:40 sh tests/run-cases.sh build/bin   the row on line 40
 # ROW runs one row alone.  A row is named by its table and its line, and a
 # line number alone names none.  A ROW that names no row fails, and says so.
 # The runs after the tables run only where ROW is not set.
@@ -70,9 +70,9 @@ ln -s "$gamedir/Korvane.exe" sh
 # A death by SIGQUIT leaves no core file (ulimit -c 0).  A program that
 # writes on and on stops at about 50 MB (ulimit -f counts blocks of 512
 # bytes), so it fills no disk before its time limit.
-# The caller sends launch's output where the run must write: to the file
-# out, mostly.  Whatever it is, launch appends to the file out, which check
-# reads, the run's exit status, if not 0.  124
+# The run's output goes wherever the caller sends launch's output, mostly to
+# the file out.  The run's exit status and error output always go to the
+# file out, which check reads.  launch appends the exit status, if not 0.  124
 # is the exit status of a run that met its time limit, and 137 that of a run
 # killed then.  It appends each line of the run's error output too.  These
 # lines end in $cr, as the run's own do.
@@ -230,8 +230,10 @@ table cases.txt
 
 # The runs that a row cannot say, each under a name of its own.  A new one
 # calls launch with its options, then check with its name.  An emulator runs
-# it without its wrapper, and Windows has no prlimit: a run that means
-# nothing there is skipped, as the size-limit runs are.
+# it without its wrapper, and Windows has no prlimit.  So a run whose wrapper
+# is what it tries is skipped under an emulator and on Windows, as the
+# size-limit runs are.  A run that needs what Windows lacks is skipped on
+# Windows.
 if [ -z "${ROW-}" ]; then
 	# Started with arguments, and with a folder as its input, which cannot
 	# be read.  It starts in the game's folder, and PATH names that folder
