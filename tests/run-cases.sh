@@ -244,7 +244,7 @@ if [ -z "${ROW-}" ]; then
 	# "not found".
 	launch "$gamedir" "" "" "$program" \
 	    --help -h --version /? -usebot -windowed -nosound 2 2 2 <. >out
-	check arguments "Korvane: Player vs. Player, fullscreen, sound on" dialogue ""
+	check "arguments, a folder as input, an empty PATH entry" "Korvane: Player vs. Player, fullscreen, sound on" dialogue ""
 
 	# Started with its input closed, which is the end of the input.
 	# Traced, strace opens /dev/null in its place.
@@ -257,7 +257,7 @@ if [ -z "${ROW-}" ]; then
 	printf '%s\n' "Korvane -u -USEBOT: Player vs. Player, fullscreen, sound on; unknown switch -u; unknown switch -USEBOT$cr" \
 	    "exit status 1$cr" >expected
 	printf x | launch "$rundir" "$gamedir" "" "$gamedir/Korvane.exe" -u -USEBOT >out
-	check "the stand-in game alone" "" expected ""
+	check "the stand-in game alone: unknown switches, end of input" "" expected ""
 
 	# Output that cannot be written: a pipe with no reader left, or a file
 	# past its size limit.  The game gets the signal as the launcher was
