@@ -110,10 +110,11 @@ fi
 #   command "Korvane.exe -usebot "
 command_handed_over='s/.*"sh", "-c", ("--", )?(.*)\], .*/command \2/p'
 
-# A file that every program opens, the loader's or the locale's.  It is
-# left out.
+# A file that every program opens: the loader's, or one in a folder of the
+# locale or of character sets (gconv).  It is left out.  A file of the
+# launcher's own whose name holds "locale" is not.
 #   4242 openat(AT_FDCWD, "/usr/lib/locale/locale-archive", O_RDONLY|O_CLOEXEC) = 3
-everyones_file='\%ld\.so\.|\.so[.0-9]*"|/proc/self/|locale|gconv%d'
+everyones_file='\%ld\.so\.|\.so[.0-9]*"|/proc/self/|/locale/|/gconv/%d'
 
 # A file that a process opens, or a folder that it changes to.  check takes
 # it from the launcher's own process alone.  What the command processor
@@ -200,8 +201,8 @@ type_at_prompts() {	# KEYS...
 	until [ $at = plain ] || [ -e over ]; do sleep 0.1; done
 }
 
-# Runs each row of the table FILE, or the row ROW alone if ROW is set.  A
-# row is named FILE:LINE.  A row is: typed | ending | death | wrapper.
+# Runs each row of the table FILE, or the row ROW alone if ROW is not empty.
+# A row is named FILE:LINE.  A row is: typed | ending | death | wrapper.
 # Comments, empty lines and the blanks around each | are left out.  A table
 # with no row fails.
 table() {	# FILE
