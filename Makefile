@@ -56,23 +56,35 @@ test-windows:
 	ctest --preset windows
 
 # The same against the Universal C Runtime, as Visual Studio and MSYS2's UCRT64
-# link it (Debian 13's g++-mingw-w64-ucrt64, wine64); the launcher must import
-# it, not msvcrt.dll.
+# link it (Debian 13's g++-mingw-w64-ucrt64, wine64).
 test-windows-ucrt:
 	cmake --workflow --preset windows-ucrt
-	x86_64-w64-mingw32ucrt-objdump -p build-windows-ucrt/bin/korvane-launcher.exe | \
-	    awk '/DLL Name/ { print; u += /api-ms-win-crt-/; m += /msvcrt/ } END { exit !u || m }'
+
+# The suite against copies of the launcher with a fault planted, where it
+# must fail.
+test-planted:
+	sh .ci/planted.sh
+
+# What a distributor gets from what is committed: a packager's build and
+# what it installs, and the release ZIP, the same bytes for any builder.
+test-dist:
+	sh .ci/dist.sh
+
+# What the launcher's start costs, beside plain printf, scanf and system.
+bench:
+	sh bench/startup.sh
 
 # The release ZIP of the Windows launcher, in build-windows.  Its bytes
 # follow the sources alone.  Its file times are SOURCE_DATE_EPOCH, or else
 # the commit's time: from cmake/commit-time in a tarball made by git
-# archive, which writes it there, or else from git.  ZIP times are local,
+# archive, which writes it there, or else from git, where this folder is
+# the top of its own work tree, not inside another's.  ZIP times are local,
 # hence UTC.  fakeroot makes every file's owner root, whoever builds.
 package:
 	@epoch=$${SOURCE_DATE_EPOCH:-$$(grep -x '[0-9][0-9]*' cmake/commit-time)}; \
-	epoch=$${epoch:-$$(git log -1 --format=%ct 2>/dev/null)}; \
+	epoch=$${epoch:-$$([ -e .git ] && git log -1 --format=%ct 2>/dev/null)}; \
 	[ -n "$$epoch" ] || { \
-	    echo "$@: no commit time here (no git, no tarball's): set SOURCE_DATE_EPOCH" >&2; \
+	    echo "$@: no commit time of this tree's own: set SOURCE_DATE_EPOCH" >&2; \
 	    exit 1; }; \
 	cmake --preset windows && SOURCE_DATE_EPOCH=$$epoch TZ=UTC \
 	    fakeroot cmake --build --preset windows --target package
@@ -93,4 +105,5 @@ clean:
 	rm -rf build build-*
 
 .PHONY: all run test test-sanitize test-clang test-shells test-debian13 \
-	test-windows test-windows-ucrt package lint clean
+	test-windows test-windows-ucrt test-planted test-dist \
+	bench package lint clean
