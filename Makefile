@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The commands a newcomer needs.  Each configuration is a preset in
 # CMakePresets.json, with a build folder of its own; CMake does the work.
 MAKEFLAGS += --no-print-directory

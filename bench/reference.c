@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The floor to measure against: the same dialogue with plain printf, scanf and system. */
 #include <stdio.h>
 #include <stdlib.h>

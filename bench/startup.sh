@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Counts the instructions the launcher's own process runs, from its start to
 # the hand-over to the command processor, with "2 2 2" typed at its prompts,
 # beside the same count for a minimal C program that does the same with

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit Windows with mingw-w64; the tests run under wine.
 # The triplet picks the C runtime: x86_64-w64-mingw32 links msvcrt.dll, and
 # x86_64-w64-mingw32ucrt the Universal C Runtime, as Visual Studio does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Stand-in for the Korvane game, which is not part of this project: it
  * tells in one line what it was started with, so a run of the launcher

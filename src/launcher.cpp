@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * Korvane launcher: asks for game mode, video and sound, then starts
  * the game through the command processor with the matching switches.
