@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: MIT
 # What a distributor gets, built from what is committed, so it needs a
 # clean tree; as root, with fakeroot, dpkg-dev, mandoc,
-# g++-mingw-w64-x86-64-posix and what make test needs.
+# g++-mingw-w64-x86-64-posix and what make test needs.  The user nobody
+# builds in a folder of its own in the temporary folder, which nobody must
+# reach.
 set -eu
 cd "$(dirname "$0")/.."
 [ -z "$(git status --porcelain)" ] || { echo "$0 builds what is committed: commit first"; exit 1; }
