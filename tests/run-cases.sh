@@ -111,7 +111,8 @@ death_by_signal='s/.*\+\+\+ (killed by [A-Z]+).*/\1/p'
 # after it: COMMAND, if not empty, as handed to the command processor; no
 # file opened and no folder changed to by the launcher; and a death by the
 # signal DEATH, if not empty, listed once however many processes die of it.
-# A difference is shown headed "FAIL: NAME", in at most 30 lines.
+# A difference is shown headed "FAIL: NAME", in at most 30 lines.  A run
+# that met its time limit ends the suite.
 check() {	# COMMAND DEATH
 	: >>expected
 	if [ $traced = yes ]; then
@@ -124,7 +125,7 @@ check() {	# COMMAND DEATH
 	runs=$((runs + 1))
 	diff -u -L "FAIL: $name" -L "" expected out >diff || failed=$((failed + 1))
 	sed 30q diff
-	if grep -q -e 'exit status 124' -e 'exit status 137' out; then exit 1; fi
+	if grep -q -e 'exit status 124' -e 'exit status 137' out; then echo "FAIL: $name: out of time"; exit 1; fi
 	rm -f out over trace expected
 }
 
@@ -161,7 +162,7 @@ type_at_prompts() {	# KEYS...
 table() {	# FILE
 	sed "\$!s/\$/$cr/" "$here/golden.txt" >dialogue
 	if ! grep -v -e '^#' -e '^$' "$here/$1" >rows; then echo "FAIL: $1 has no row"; failed=$((failed + 1)); fi
-	sed -i 's/ *| */|/g' rows
+	sed 's/ *| */|/g' rows >table
 	while IFS='|' read -r row typed ending death wrapper; do
 		selected "$row" "$cannot" || continue
 		# No death by a signal that the command processor leaves ignored.
@@ -170,7 +171,7 @@ table() {	# FILE
 		(IFS=,; type_at_prompts $typed) |
 		    launch "$rundir" "$gamedir" "$wrapper" "$program" >out
 		check "$(command_for "$ending")" "$death"
-	done <rows
+	done <table
 }
 
 # A first start of an emulator may set it up, write messages of its own
