@@ -105,13 +105,13 @@ file_opened='s/^[0-9]+ +(open[a-z]*|chdir)\([^"]*("[^"]*").*/\1 \2/p'
 #   killed by SIGPIPE
 death_by_signal='s/.*\+\+\+ (killed by [A-Z]+).*/\1/p'
 
-# Checks the run that just ended, as the test of the name last selected.
-# The file out must hold the file expected (nothing, if there is none: a
-# run whose output is lost), byte for byte, and with -t,
-# after it: COMMAND, if not empty, as handed to the command processor; no
-# file opened and no folder changed to by the launcher; and a death by the
-# signal DEATH, if not empty, listed once however many processes die of it.
-# A difference is shown headed "FAIL: NAME", in at most 30 lines.  A run
+# Checks the run that just ended, as the test of the name last selected:
+# the file out must hold, byte for byte, the file expected (empty where
+# none was written, for a run whose output is lost), and with -t, after it:
+# COMMAND, if not empty, as handed to the command processor; no file that
+# the launcher opens nor folder it changes to; and a death by the signal
+# DEATH, if not empty, listed once however many processes die of it.  A
+# difference is shown headed "FAIL: NAME", in at most 30 lines.  A run
 # that met its time limit ends the suite.
 check() {	# COMMAND DEATH
 	: >>expected
