@@ -181,11 +181,12 @@ table cases.txt
 
 # The runs that a row cannot say, each selected by its name.
 
-# No switch from its arguments; an input that cannot be read, a folder, is
-# the end of the input; and the game is found in the current folder through
-# an empty entry of PATH.  Each fault shows apart in the difference.
-if selected "arguments, a folder as input, an empty PATH entry"; then
-	launch "$gamedir" "" "" "$program" --help -h --version /? -usebot -windowed -nosound 2 2 2 <. >out
+# No switch from its arguments; an input that is closed is the end of the
+# input (traced, strace opens /dev/null in its place); and the game is
+# found in the current folder through an empty entry of PATH.  Each fault
+# shows apart in the difference.
+if selected "arguments, input closed, an empty PATH entry"; then
+	launch "$gamedir" "" "" "$program" --help -h --version /? -usebot -windowed -nosound 2 2 2 <&- >out
 	printf '%s\n' "Korvane: Player vs. Player, fullscreen, sound on$cr" | cat dialogue - >expected
 	check "Korvane.exe " ""
 fi
