@@ -35,8 +35,10 @@ doc=./share/doc/korvane-launcher man=./share/man/man6
 mandoc -T lint doc/korvane-launcher.6
 
 # From a git archive tarball, by nobody, with umask 077, in another time
-# zone: the same bytes, and nothing on the error output.
-tarball="$tmp/tarball 'q\$x"
+# zone, inside another work tree: the same bytes, and nothing on the error
+# output.  Then, without the commit time the tarball holds, make package
+# stops and asks for SOURCE_DATE_EPOCH rather than take the other's.
+tarball="$clone/tarball 'q\$x"
 mkdir "$tarball"
 git archive HEAD | tar -xf - -C "$tarball"
 chown -R nobody "$tarball"
@@ -45,13 +47,10 @@ setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env HOME="$tarba
 [ ! -s "$tmp/err" ] || { echo "make package from a tarball wrote:"; cat "$tmp/err"; exit 1; }
 cmp "$zip" "$tarball"/build-windows/*.zip
 
-# A tree with no commit time of its own, inside another work tree: make
-# package stops and asks for SOURCE_DATE_EPOCH rather than take another's.
-mkdir "$clone/inner"
-git archive HEAD | tar -xf - -C "$clone/inner"
-echo '$Format:%ct$' >"$clone/inner/cmake/commit-time"
-env -u SOURCE_DATE_EPOCH make -C "$clone/inner" package >/dev/null 2>"$tmp/err" || true
-grep -q SOURCE_DATE_EPOCH "$tmp/err" && [ ! -d "$clone/inner/build-windows" ] ||
+rm -r "$tarball/build-windows"
+echo '$Format:%ct$' >"$tarball/cmake/commit-time"
+env -u SOURCE_DATE_EPOCH make -C "$tarball" package >/dev/null 2>"$tmp/err" || true
+grep -q SOURCE_DATE_EPOCH "$tmp/err" && [ ! -d "$tarball/build-windows" ] ||
     { echo "make package took another tree's commit time"; exit 1; }
 
 # Beside the game, the ZIP replaces none of its files: each of its own is
@@ -59,8 +58,7 @@ grep -q SOURCE_DATE_EPOCH "$tmp/err" && [ ! -d "$clone/inner/build-windows" ] ||
 # launcher is a console program (a GUI one gets no console), stripped (no
 # .debug section), that imports no DLL but those every Windows has.
 mkdir "$tmp/unpacked"
-cd "$tmp/unpacked"
-cmake -E tar xf "$zip"
+cd "$tmp/unpacked" && cmake -E tar xf "$zip"
 [ "$(LC_ALL=C ls | paste -s -d ' ' -)" = "korvane-launcher-LICENSE.txt korvane-launcher-README.txt korvane-launcher.exe" ] ||
     { ls; exit 1; }
 ! grep -v "$(printf '\r')\$" ./*.txt || { echo "a line above does not end in CR LF"; exit 1; }
