@@ -54,14 +54,16 @@ grep -q SOURCE_DATE_EPOCH "$tmp/err" && [ ! -d "$tarball/build-windows" ] ||
     { echo "make package took another tree's commit time"; exit 1; }
 
 # Beside the game, the ZIP replaces none of its files: each of its own is
-# named korvane-launcher-something.  Its texts end each line in CR LF.  Its
-# launcher is a console program (a GUI one gets no console), stripped (no
-# .debug section), that imports no DLL but those every Windows has.
+# named korvane-launcher-something.  Its texts end each line in CR LF, and
+# the player's has no build steps.  Its launcher is a console program (a
+# GUI one gets no console), stripped (no .debug section), that imports no
+# DLL but those every Windows has.
 mkdir "$tmp/unpacked"
 cd "$tmp/unpacked" && cmake -E tar xf "$zip"
 [ "$(LC_ALL=C ls | paste -s -d ' ' -)" = "korvane-launcher-LICENSE.txt korvane-launcher-README.txt korvane-launcher.exe" ] ||
     { ls; exit 1; }
 ! grep -v "$(printf '\r')\$" ./*.txt || { echo "a line above does not end in CR LF"; exit 1; }
+! grep -i cmake korvane-launcher-README.txt || { echo "the player's text has build steps"; exit 1; }
 launcher=$(x86_64-w64-mingw32-objdump -h -p korvane-launcher.exe | sed -n 's/^Subsystem.*(\(.*\))$/\1/p;
     s/^[[:space:]]*DLL Name: //p; s/^ *[0-9][0-9]* \(\.debug[^ ]*\) .*/\1/p' | LC_ALL=C sort | paste -s -d ' ' -)
 [ "$launcher" = "KERNEL32.dll Windows CUI msvcrt.dll" ] || { echo "the launcher: $launcher"; exit 1; }
