@@ -21,6 +21,30 @@
 # is cmd.
 # Each run has a time limit of 20 s.  The first run that meets it ends the
 # suite, so a launcher that waits or loops fails in seconds.
+#
+# What README.md promises, and the tests that pin it:
+#   exit 0, no message of its own   no game to start; every run (the game
+#                                    fails at the end of its input);
+#                                    SIGCHLD ignored
+#   the system's /bin/sh             every run (a sh on PATH is the game)
+#   the exact command                every run, traced
+#   answers other than 1 or 2        -1 0 3; 12 11 -2147483648; beyond 32 bits
+#   a number as "%d" reads one       blanks, plus and zeros; NUL; byte 255;
+#                                    UTF-8 byte-order mark; sign and a blank;
+#                                    +-2; 2a; 0x2; SIGCHLD ignored (several
+#                                    on one line)
+#   the end of the input             empty input; end after 2; arguments,
+#                                    input closed, ...; Ctrl-D
+#   out before it waits              prompts before reads; every terminal row
+#   output that cannot be written    no reader, ...; size limit, ...
+#   Ctrl-C and Ctrl-\                Ctrl-C at a prompt; Ctrl-C in the game;
+#                                    Ctrl-backslash in the game
+#   lines typed after the third      typed ahead
+#   no arguments, variables, files   arguments, ...; SHELL and COMSPEC; every
+#                                    run, traced (no file opened)
+# Not pinned here: COMSPEC on Windows, an input that cannot be read other
+# than a closed one, output to a pipe that is still read, and variables
+# other than SHELL and COMSPEC, which strace cannot see being read.
 
 # set -f keeps a * or ? in a row from standing for file names.
 set -f
