@@ -39,8 +39,9 @@ grep -m 1 '^## ' NEWS.md | grep -q "^## $version, " && grep -q "\"Korvane launch
     { echo "NEWS.md or the man page names another version than $version"; exit 1; }
 
 # From a git archive tarball, by nobody, with umask 077, in another time
-# zone, inside another work tree: the same bytes.  Then, without the commit time the tarball holds, make package
-# stops and asks for SOURCE_DATE_EPOCH rather than take the other's.
+# zone, inside another work tree: the same bytes.  Then, without the commit
+# time the tarball holds, make package stops and asks for SOURCE_DATE_EPOCH
+# rather than take the other tree's.
 tarball="$clone/tarball 'q\$x"
 mkdir "$tarball"
 git archive HEAD | tar -xf - -C "$tarball"

@@ -42,7 +42,7 @@
 #   lines typed after the third      typed ahead
 #   no arguments, variables, files   arguments, ...; SHELL and COMSPEC; every
 #                                    run, traced (no file opened)
-#   the game found on PATH alone    no game to start
+#   the game found on PATH alone     no game to start
 # Not pinned here: COMSPEC on Windows, an input that cannot be read other
 # than a closed one, output to a pipe that is still read, and variables
 # other than SHELL and COMSPEC, which strace cannot see being read (runs
